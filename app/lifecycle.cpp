@@ -1,0 +1,23 @@
+// Start-up and shut-down: load, start the minute tick; on close, save and end.
+#include "tollwk.h"
+
+#include "intervaltimer.h"
+
+void tollwk::Form_Load()
+{
+    LoadSettings();
+    // The first minute check comes 60 s from now, not at once.
+    Timer1->setInterval(60000);
+}
+
+void tollwk::Form_Unload(qint16 &Cancel)
+{
+    Q_UNUSED(Cancel); // never vetoes the close
+    if (m_unloaded)
+        return;
+    m_unloaded = true;
+    // No tick or ring may follow the save.
+    Timer1->setInterval(0);
+    Timer2->setInterval(0);
+    SaveSettings();
+}

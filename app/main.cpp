@@ -1,0 +1,35 @@
+// Creates the window with its real services, loads, shows, and runs until it is closed.
+#include "clock.h"
+#include "filedialog.h"
+#include "settingsfile.h"
+#include "shutdownsignals.h"
+#include "tollwk.h"
+#include "wavplayer.h"
+
+#include <QApplication>
+#include <QStyleFactory>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Tollwick"));
+    QApplication::setApplicationVersion(QStringLiteral(TOLLWICK_VERSION));
+    QGuiApplication::setDesktopFileName(QStringLiteral(TOLLWICK_APP_ID));
+    // One look everywhere: the form's fixed geometry was laid out for it.
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+
+    SystemClock clock;
+    WavPlayer sound(&app);
+    QtFileDialog dialog;
+    tollwk window(clock, sound, dialog, defaultSettingsPath());
+
+    // Logging out, shutting down or a kill from a terminal close the window as its close
+    // button does, so the settings are saved.
+    ShutdownSignals shutdown(&app);
+    QObject::connect(&shutdown, &ShutdownSignals::received, &window, [&window] { window.close(); });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &window, [&window] { window.close(); });
+
+    window.Form_Load();
+    window.show();
+    return app.exec();
+}

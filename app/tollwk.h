@@ -1,0 +1,99 @@
+// The main window: it owns every control, the two engine fields and every handler.
+// Each subsystem defines its handlers in its own folder (lists/, engine/, settings/).
+#pragma once
+
+#include <QString>
+#include <QWidget>
+#include <array>
+
+class Clock;
+class FileDialog;
+class IntervalTimer;
+class KeySender;
+class LimitedLineEdit;
+class QGroupBox;
+class QLabel;
+class QListWidget;
+class QPushButton;
+class SoundPlayer;
+
+class tollwk : public QWidget
+{
+    Q_OBJECT
+public:
+    // The services are owned by the caller and must outlive the window. settingsPath is
+    // the full path of the settings file.
+    tollwk(Clock &clock, SoundPlayer &sound, FileDialog &dialog, QString settingsPath,
+           QWidget *parent = nullptr);
+    ~tollwk() override;
+
+    // Controls, by their names; pairs are indexed by the panel index (0 notice, 1 alarm).
+    QGroupBox *Frame1 = nullptr;
+    QGroupBox *Frame2 = nullptr;
+    std::array<QPushButton *, 2> sansyou{};
+    std::array<QPushButton *, 2> PlaySound{};
+    std::array<LimitedLineEdit *, 2> Sname{};
+    std::array<QListWidget *, 2> List1{};
+    std::array<LimitedLineEdit *, 2> time1{};
+    std::array<QLabel *, 2> Label1{};
+    std::array<LimitedLineEdit *, 2> time2{};
+    std::array<QPushButton *, 2> btn_tuika{};
+    std::array<QPushButton *, 2> BTN_sakujyo{};
+    std::array<QPushButton *, 2> usorting{};
+    std::array<QPushButton *, 2> dsorting{};
+    QLabel *Label2 = nullptr;
+    LimitedLineEdit *byoukan = nullptr;
+    QLabel *Label4 = nullptr;
+    LimitedLineEdit *hunkan = nullptr;
+    QLabel *Label3 = nullptr;
+    QPushButton *btn_stop = nullptr;
+    IntervalTimer *Timer1 = nullptr;
+    IntervalTimer *Timer2 = nullptr;
+    FileDialog &CommonDialog1;
+
+    // Engine fields.
+    QString lastPlayedEntry;
+    qint32 ringStartMinute = 0;
+
+    // Handlers, in the order the window declares them.
+    void BTN_sakujyo_Click(qint16 Index);
+    void btn_stop_Click();
+    void btn_tuika_Click(qint16 Index);
+    void byoukan_Change();
+    void dsorting_Click(qint16 Index);
+    void Form_Load();
+    void Form_Unload(qint16 &Cancel);
+    void hunkan_Change();
+    void PlaySound_Click(qint16 Index);
+    void sansyou_Click(qint16 Index);
+    void Timer2_Timer();
+    void usorting_Click(qint16 Index);
+    void time1_Change(qint16 Index);
+    void time2_Change(qint16 Index);
+    void Timer1_Timer();
+    void SaveSettings();
+    void LoadSettings();
+
+    // False when the last save could not write the settings file.
+    bool lastSaveSucceeded() const { return m_saveOk; }
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void createControls();
+    void connectHandlers();
+    void setTabOrder();
+
+    Clock &m_clock;
+    SoundPlayer &m_sound;
+    KeySender *m_keys = nullptr;
+    QString m_settingsPath;
+    bool m_unloaded = false;
+    bool m_saveOk = true;
+
+    // What the engine keeps beyond its two fields so that a minute means the same minute
+    // of the same day, across midnight: minutes since the epoch in local time.
+    qint64 m_lastPlayedAt = -1;
+    qint64 m_ringStartedAt = 0;
+};

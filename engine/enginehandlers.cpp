@@ -1,0 +1,75 @@
+// The window's minute check, alarm ring, STOP, play and browse.
+#include "tollwk.h"
+
+#include "alarmtime.h"
+#include "filedialog.h"
+#include "intervaltimer.h"
+#include "limitedlineedit.h"
+#include "minutereader.h"
+#include "ringtiming.h"
+#include "soundplayer.h"
+
+#include <QListWidget>
+
+void tollwk::Timer1_Timer()
+{
+    MinuteReader now(m_clock);
+    setWindowTitle(now.text());
+
+    // The last played entry guards only its own minute; the same entry plays again on the
+    // next day.
+    if (m_lastPlayedAt != now.serialMinute())
+        lastPlayedEntry.clear();
+    QListWidget &notices = *List1[0];
+    for (int i = 0; i < notices.count(); ++i) {
+        now.refresh();
+        const QString entry = notices.item(i)->text();
+        if (entry != now.text())
+            continue;
+        if (entry == lastPlayedEntry)
+            break;
+        lastPlayedEntry = entry;
+        m_lastPlayedAt = now.serialMinute();
+        PlaySound_Click(0);
+    }
+
+    QListWidget &alarms = *List1[1];
+    for (int i = 0; i < alarms.count(); ++i) {
+        now.refresh();
+        const QString entry = alarms.item(i)->text();
+        if (entry != now.text())
+            continue;
+        Timer2->setInterval(ringIntervalMs(byoukan->text()));
+        ringStartMinute = minuteOfDay(entry);
+        m_ringStartedAt = now.serialMinute();
+    }
+}
+
+void tollwk::Timer2_Timer()
+{
+    const MinuteReader now(m_clock);
+    // Elapsed minutes rather than an end minute of the day, so a ring that crosses
+    // midnight still ends after its duration.
+    const qint64 elapsed = now.serialMinute() - m_ringStartedAt;
+    if (elapsed >= ringDurationMinutes(hunkan->text())) {
+        Timer2->setInterval(0);
+        return;
+    }
+    PlaySound_Click(1);
+}
+
+void tollwk::btn_stop_Click()
+{
+    Timer2->setInterval(0);
+}
+
+void tollwk::PlaySound_Click(qint16 Index)
+{
+    m_sound.play(Sname[Index]->text());
+}
+
+void tollwk::sansyou_Click(qint16 Index)
+{
+    if (const std::optional<QString> path = CommonDialog1.showOpen(this))
+        Sname[Index]->setText(*path);
+}

@@ -1,0 +1,30 @@
+// The current local time as the engine reads it: "hh:mm", its minute of the day, and
+// the minute counted from a fixed day, so that minutes can be subtracted across midnight.
+#pragma once
+
+#include <QString>
+
+class Clock;
+
+class MinuteReader
+{
+public:
+    // Reads the clock once.
+    explicit MinuteReader(const Clock &clock);
+
+    // Reads the clock again. The text is formatted afresh only when the minute has
+    // changed, so reading it for every entry of a long list stays cheap.
+    void refresh();
+
+    const QString &text() const { return m_text; }   // "hh:mm", 24-hour, fixed ":"
+    int minuteOfDay() const { return m_minuteOfDay; } // 0 to 1439
+    qint64 serialMinute() const { return m_serial; }  // local minutes since a fixed day
+
+private:
+    const Clock &m_clock;
+    qint64 m_start = 1; // the current minute's first and one-past-last millisecond
+    qint64 m_end = 0;
+    QString m_text;
+    int m_minuteOfDay = 0;
+    qint64 m_serial = 0;
+};

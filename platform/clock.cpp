@@ -1,0 +1,9 @@
+// The real clock.
+#include "clock.h"
+
+#include <QDateTime>
+
+qint64 SystemClock::currentMSecsSinceEpoch() const
+{
+    return QDateTime::currentMSecsSinceEpoch();
+}

@@ -1,0 +1,24 @@
+// Qt's own file dialog, not the desktop's: its name filter ignores case, so that
+// alarm.wav is listed under "*.WAV" on a case-sensitive file system.
+#include "filedialog.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+
+std::optional<QString> QtFileDialog::showOpen(QWidget *parent)
+{
+    QFileDialog dialog(parent);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setNameFilter(QStringLiteral("WAVファイル (*.WAV)"));
+    if (!m_lastPath.isEmpty()) {
+        const QFileInfo last(m_lastPath);
+        dialog.setDirectory(last.absolutePath());
+        dialog.selectFile(last.fileName());
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    m_lastPath = dialog.selectedFiles().constFirst();
+    return m_lastPath;
+}

@@ -1,0 +1,57 @@
+// An initialisation file read once into memory, looked up by index and written once.
+#pragma once
+
+#include <QHash>
+#include <QString>
+#include <vector>
+
+class ProfileDocument
+{
+public:
+    // An empty document (as for a missing file).
+    ProfileDocument() = default;
+
+    // Parses text as the desktop's profile functions read it: sections and keys without
+    // regard to case, blanks around names and the "=" ignored, a value's trailing blanks
+    // cut and one pair of enclosing double quotes removed, ";" at a line's start a
+    // comment, lines without "=" no key, the first key of a name and the first section
+    // of a name the ones that count. Any text parses; nothing fails.
+    static ProfileDocument fromText(const QString &text);
+
+    // Reads and decodes a file: UTF-8, or code page 932 when the bytes are not valid
+    // UTF-8. A missing or unreadable file gives an empty document; ok is then false.
+    static ProfileDocument fromFile(const QString &path, bool *ok = nullptr);
+
+    // The value, or fallback when the section or the key is missing.
+    QString value(const QString &section, const QString &key, const QString &fallback) const;
+
+    // Replaces the value where the key stands, adds a missing key at the end of its
+    // section and a missing section at the end of the document. Every other line is
+    // kept as it stands.
+    void setValue(const QString &section, const QString &key, const QString &value);
+
+    // Every line followed by CR LF.
+    QByteArray toUtf8() const;
+
+    // Writes the document atomically: the file holds either its old or its new text.
+    // Returns false, with a reason in error, when the folder cannot be made or written.
+    bool save(const QString &path, QString *error) const;
+
+private:
+    struct Key {
+        int line;
+        QString value;
+    };
+    struct Section {
+        std::vector<QString> lines; // the header first, unless it is the preamble
+        QHash<QString, Key> keys;   // by lower-case name; first occurrence only
+        int lastContentLine = 0;    // where a new key goes after
+    };
+
+    Section *findSection(const QString &name);
+    const Section *findSection(const QString &name) const;
+    void addLine(Section &section, const QString &line);
+
+    std::vector<Section> m_sections; // [0] holds the lines before the first section
+    QHash<QString, int> m_sectionIndex;
+};

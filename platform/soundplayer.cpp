@@ -1,0 +1,2 @@
+// Anchors the interface's vtable in this library.
+#include "soundplayer.h"
