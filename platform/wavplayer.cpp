@@ -94,6 +94,7 @@ void WavPlayer::stopCurrent()
 
 void WavPlayer::play(const QString &path)
 {
+    Q_EMIT requested(path);
     stopCurrent();
     // sf_open on a FIFO or a device would block the window; only plain files are tried.
     if (path.isEmpty() || !QFileInfo(path).isFile())

@@ -22,6 +22,8 @@ public:
     bool isPlaying() const { return m_sink != nullptr; }
 
 Q_SIGNALS:
+    // Emitted for every play request, also for one that stays silent.
+    void requested(const QString &path);
     // Emitted when a sound has played to its end or was cut off and its stream closed.
     void finished();
 

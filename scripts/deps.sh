@@ -1,0 +1,26 @@
+# Installs the Debian packages a purpose needs, and only those that are missing.
+# Sourced by the scripts beside it; uses sudo when not run as root.
+
+build_packages="cmake g++ make pkg-config qt6-base-dev qt6-multimedia-dev libsndfile1-dev"
+run_packages="qt6-qpa-plugins libqt6multimedia6 libsndfile1 fonts-noto-cjk"
+test_packages="xvfb openbox xdotool x11-utils pulseaudio pulseaudio-utils sox clang \
+libclang-rt-14-dev desktop-file-utils appstream imagemagick strace dpkg-dev file"
+
+install_missing() {
+    local missing=()
+    for package in "$@"; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" \
+            || missing+=("$package")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    local sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    echo "Installing: ${missing[*]}"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+build_tollwick() {
+    cmake -S "$1" -B "$2" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    cmake --build "$2" -j"$(nproc)"
+}

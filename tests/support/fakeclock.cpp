@@ -1,0 +1,6 @@
+#include "fakeclock.h"
+
+void FakeClock::set(int hour, int minute, int second)
+{
+    set(QDateTime(QDate(2026, 12, 8), QTime(hour, minute, second)));
+}

@@ -1,0 +1,12 @@
+#include "scripteddialog.h"
+
+std::optional<QString> ScriptedDialog::showOpen(QWidget *)
+{
+    ++shown;
+    if (answers.isEmpty())
+        return std::nullopt;
+    const QString answer = answers.takeFirst();
+    if (answer.isNull())
+        return std::nullopt;
+    return answer;
+}

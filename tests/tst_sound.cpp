@@ -1,0 +1,272 @@
+// The real player into a private sound server, checked in a recording of its monitor.
+#include "fakeclock.h"
+#include "intervaltimer.h"
+#include "limitedlineedit.h"
+#include "pulseserver.h"
+#include "recording.h"
+#include "scripteddialog.h"
+#include "tollwk.h"
+#include "wavplayer.h"
+#include "wavwriter.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QListWidget>
+#include <QPushButton>
+#include <QtTest>
+
+#include <sndfile.h>
+
+class TestSound : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void wholeToneToItsEnd_data();
+    void wholeToneToItsEnd();
+    void secondPlayRestartsFromTheBeginning();
+    void otherFileCutsOffTheFirst();
+    void unplayableFilesStaySilent_data();
+    void unplayableFilesStaySilent();
+    void truncatedFilePlaysWhatItHolds();
+    void japanesePathPlays();
+    void ringOfOneSecondAndStop();
+    void cleanupTestCase() { m_server.stop(); }
+
+private:
+    QString file(const QString &name) const { return m_dir.filePath(name); }
+    QList<qint16> record(const std::function<void()> &action, int ms);
+
+    QTemporaryDir m_dir;
+    PulseServer m_server;
+    WavPlayer *m_player = nullptr;
+};
+
+void TestSound::initTestCase()
+{
+    QString error;
+    QVERIFY2(m_server.start(&error), qPrintable(error));
+    m_player = new WavPlayer(this);
+}
+
+QList<qint16> TestSound::record(const std::function<void()> &action, int ms)
+{
+    MonitorRecorder recorder(m_server);
+    if (!recorder.start())
+        return {};
+    action();
+    QTest::qWait(ms);
+    const QList<qint16> samples = recorder.stop();
+    if (qEnvironmentVariableIsSet("TOLLWICK_DUMP")) {
+        static int n = 0;
+        QFile dump(QStringLiteral("/tmp/rec_%1.raw").arg(n++));
+        if (dump.open(QIODevice::WriteOnly))
+            dump.write(reinterpret_cast<const char *>(samples.constData()), samples.size() * 2);
+    }
+    return samples;
+}
+
+void TestSound::wholeToneToItsEnd_data()
+{
+    QTest::addColumn<int>("format");
+    QTest::addColumn<int>("rate");
+    QTest::addColumn<int>("channels");
+    const int wav = SF_FORMAT_WAV;
+    QTest::newRow("16-bit PCM") << (wav | SF_FORMAT_PCM_16) << 48000 << 1;
+    QTest::newRow("8-bit PCM, 22050 Hz") << (wav | SF_FORMAT_PCM_U8) << 22050 << 1;
+    QTest::newRow("24-bit PCM stereo") << (wav | SF_FORMAT_PCM_24) << 44100 << 2;
+    QTest::newRow("32-bit float") << (wav | SF_FORMAT_FLOAT) << 48000 << 1;
+    QTest::newRow("mu-law 8 kHz") << (wav | SF_FORMAT_ULAW) << 8000 << 1;
+    QTest::newRow("A-law") << (wav | SF_FORMAT_ALAW) << 8000 << 1;
+    QTest::newRow("IMA ADPCM") << (wav | SF_FORMAT_IMA_ADPCM) << 22050 << 1;
+    QTest::newRow("MS ADPCM") << (wav | SF_FORMAT_MS_ADPCM) << 22050 << 1;
+    QTest::newRow("extensible") << (SF_FORMAT_WAVEX | SF_FORMAT_PCM_16) << 48000 << 2;
+}
+
+void TestSound::wholeToneToItsEnd()
+{
+    QFETCH(int, format);
+    QFETCH(int, rate);
+    QFETCH(int, channels);
+    const QString path = file(QStringLiteral("tone.wav"));
+    QVERIFY(writeTone(path, format, 0.6, 440, rate, channels));
+    const QList<qint16> samples = record([&] { m_player->play(path); }, 1500);
+    const QList<Burst> bursts = findBursts(samples);
+    QCOMPARE(bursts.size(), 1);
+    // Every sample to the last: 600 ms, give or take a window and ADPCM's block padding.
+    QVERIFY2(bursts[0].lengthMs() >= 590 && bursts[0].lengthMs() <= 640,
+             qPrintable(QString::number(bursts[0].lengthMs())));
+    QTRY_VERIFY(!m_player->isPlaying()); // no stream stays open afterwards
+}
+
+void TestSound::secondPlayRestartsFromTheBeginning()
+{
+    const QString path = file(QStringLiteral("long.wav"));
+    QVERIFY(writeTone(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1.0, 440));
+    const QList<qint16> samples = record(
+        [&] {
+            m_player->play(path);
+            QTest::qWait(400);
+            m_player->play(path);
+        },
+        2300);
+    const QList<Burst> bursts = findBursts(samples, 800, 300);
+    QCOMPARE(bursts.size(), 1);
+    // 400 ms of the first play, then the whole second play.
+    QVERIFY2(bursts[0].lengthMs() >= 1330 && bursts[0].lengthMs() <= 1480,
+             qPrintable(QString::number(bursts[0].lengthMs())));
+}
+
+void TestSound::otherFileCutsOffTheFirst()
+{
+    const QString low = file(QStringLiteral("low.wav"));
+    const QString high = file(QStringLiteral("high.wav"));
+    QVERIFY(writeTone(low, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2.0, 300));
+    QVERIFY(writeTone(high, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 0.5, 1200));
+    const QList<qint16> samples = record(
+        [&] {
+            m_player->play(low);
+            QTest::qWait(500);
+            m_player->play(high);
+        },
+        1800);
+    const QList<Burst> bursts = findBursts(samples, 800, 300);
+    QCOMPARE(bursts.size(), 1);
+    // Find where the high tone starts; after it no window may hold the low one.
+    double switchMs = -1;
+    for (double ms = bursts[0].startMs; ms < bursts[0].endMs; ms += 10) {
+        if (crossingRate(samples, ms, ms + 10) > 2 * 1200 * 0.8) {
+            switchMs = ms;
+            break;
+        }
+    }
+    QVERIFY(switchMs > bursts[0].startMs + 350);
+    const double strayAt = firstWindowNotAt(samples, 1200, switchMs + 10, bursts[0].endMs - 10);
+    QVERIFY2(strayAt < 0, qPrintable(QStringLiteral("other sound at %1 ms").arg(strayAt)));
+    QVERIFY2(bursts[0].endMs - switchMs >= 480 && bursts[0].endMs - switchMs <= 530,
+             qPrintable(QString::number(bursts[0].endMs - switchMs)));
+}
+
+void TestSound::unplayableFilesStaySilent_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("content");
+    QTest::newRow("empty path") << QString() << QByteArray();
+    QTest::newRow("missing file") << QStringLiteral("missing.wav") << QByteArray();
+    QTest::newRow("directory") << QStringLiteral("folder.wav") << QByteArray();
+    QTest::newRow("text renamed .wav") << QStringLiteral("text.wav")
+                                       << QByteArray("not a sound at all\n");
+    QTest::newRow("header only") << QStringLiteral("header.wav")
+                                 << QByteArray("RIFF\x24\0\0\0WAVEfmt ", 16);
+}
+
+void TestSound::unplayableFilesStaySilent()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, content);
+    QString path;
+    if (!name.isEmpty()) {
+        path = file(name);
+        if (name == QLatin1String("folder.wav")) {
+            QVERIFY(QDir().mkpath(path));
+        } else if (!content.isEmpty()) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(content);
+        }
+    }
+    QElapsedTimer returned;
+    const QList<qint16> samples = record(
+        [&] {
+            returned.start();
+            m_player->play(path);
+            // A hang would show here: play must come back at once.
+            QVERIFY(returned.elapsed() < 1000);
+        },
+        600);
+    QVERIFY(findBursts(samples).isEmpty());
+    QVERIFY(!m_player->isPlaying());
+}
+
+void TestSound::truncatedFilePlaysWhatItHolds()
+{
+    const QString path = file(QStringLiteral("truncated.wav"));
+    QVERIFY(writeTone(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1.0, 440));
+    QFile f(path);
+    QVERIFY(f.resize(44 + 48000)); // the header still claims one second; half is left
+    const QList<qint16> samples = record([&] { m_player->play(path); }, 1500);
+    const QList<Burst> bursts = findBursts(samples);
+    QVERIFY(bursts.size() <= 1);
+    if (!bursts.isEmpty())
+        QVERIFY2(bursts[0].lengthMs() <= 540, qPrintable(QString::number(bursts[0].lengthMs())));
+    QTRY_VERIFY(!m_player->isPlaying());
+}
+
+void TestSound::japanesePathPlays()
+{
+    const QString folder = file(QStringLiteral("目覚まし音"));
+    QVERIFY(QDir().mkpath(folder));
+    const QString path = folder + QStringLiteral("/チャイム.wav");
+    QVERIFY(writeTone(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 0.3, 440));
+    const QList<qint16> samples = record([&] { m_player->play(path); }, 1000);
+    QCOMPARE(findBursts(samples).size(), 1);
+}
+
+void TestSound::ringOfOneSecondAndStop()
+{
+    const QString path = file(QStringLiteral("beep.wav"));
+    QVERIFY(writeTone(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 0.2, 880));
+    FakeClock clock;
+    clock.set(7, 0, 5);
+    ScriptedDialog dialog;
+    tollwk window(clock, *m_player, dialog, file(QStringLiteral("ring.ini")));
+    window.List1[1]->addItem(QStringLiteral("07:00"));
+    window.Sname[1]->setText(path);
+    window.byoukan->setText(QStringLiteral("1"));
+
+    MonitorRecorder recorder(m_server);
+    QVERIFY(recorder.start());
+    window.Timer1_Timer();
+    QCOMPARE(window.Timer2->interval(), 1000);
+    QTest::qWait(4500);
+    window.btn_stop->click();
+    QTest::qWait(2500);
+    const QList<Burst> bursts = findBursts(recorder.stop());
+    QCOMPARE(bursts.size(), 4);
+    for (int i = 1; i < bursts.size(); ++i) {
+        const double gap = bursts[i].startMs - bursts[i - 1].startMs;
+        QVERIFY2(gap > 900 && gap < 1100, qPrintable(QString::number(gap)));
+    }
+}
+
+// With no sound server at all, playing must neither crash nor hang.
+static int noServer(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("tone.wav"));
+    if (!writeTone(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 0.3, 440))
+        return 1;
+    WavPlayer player(&app);
+    QElapsedTimer timer;
+    timer.start();
+    for (int i = 0; i < 5; ++i) {
+        player.play(path);
+        QTest::qWait(100);
+    }
+    QTest::qWait(1000);
+    std::printf("no server: 5 plays returned in %lld ms; 1 passed, 0 failed\n",
+                static_cast<long long>(timer.elapsed()));
+    return timer.elapsed() < 10000 ? 0 : 1;
+}
+
+int main(int argc, char **argv)
+{
+    if (argc > 1 && qstrcmp(argv[1], "noServer") == 0)
+        return noServer(1, argv);
+    QApplication app(argc, argv);
+    TestSound test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_sound.moc"
