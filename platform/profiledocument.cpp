@@ -145,6 +145,22 @@ void ProfileDocument::addLine(Section &section, const QString &line)
     section.lastContentLine = at;
 }
 
+namespace {
+
+// Blanks at either end, or a value that is itself quoted, would not read back unchanged
+// unless the whole value is quoted.
+QString quotedIfNeeded(const QString &value)
+{
+    if (value.isEmpty())
+        return value;
+    const bool blankEnd = value.front() == u' ' || value.front() == u'\t'
+                          || value.back() == u' ' || value.back() == u'\t';
+    const bool quoted = value.size() >= 2 && value.front() == u'"' && value.back() == u'"';
+    return blankEnd || quoted ? u'"' + value + u'"' : value;
+}
+
+} // namespace
+
 void ProfileDocument::setValue(const QString &section, const QString &key, const QString &value)
 {
     if (m_sections.empty())
@@ -162,11 +178,11 @@ void ProfileDocument::setValue(const QString &section, const QString &key, const
         // The key keeps the spelling it has in the file; only its value changes.
         QString &line = s->lines[it->line];
         const QString written = trimBlanks(QStringView(line).left(line.indexOf(u'='))).toString();
-        line = written + QLatin1Char('=') + value;
+        line = written + QLatin1Char('=') + quotedIfNeeded(value);
         it->value = value;
         return;
     }
-    addLine(*s, key + QLatin1Char('=') + value);
+    addLine(*s, key + QLatin1Char('=') + quotedIfNeeded(value));
     s->keys.insert(lower, Key{s->lastContentLine, value});
 }
 
@@ -194,7 +210,12 @@ bool ProfileDocument::save(const QString &path, QString *error) const
         *error = file.errorString();
         return false;
     }
-    file.write(toUtf8());
+    const QByteArray bytes = toUtf8();
+    if (file.write(bytes) != bytes.size()) {
+        *error = file.errorString();
+        file.cancelWriting();
+        return false;
+    }
     if (!file.commit()) {
         *error = file.errorString();
         return false;

@@ -27,7 +27,8 @@ public:
 
     // Replaces the value where the key stands, adds a missing key at the end of its
     // section and a missing section at the end of the document. Every other line is
-    // kept as it stands.
+    // kept as it stands. A value with blanks at either end, or one enclosed in double
+    // quotes, is written in double quotes so that it reads back unchanged.
     void setValue(const QString &section, const QString &key, const QString &value);
 
     // Every line followed by CR LF.

@@ -1,4 +1,290 @@
+// The settings file as the window loads and saves it, and the start-up and shut-down.
+#include "intervaltimer.h"
+#include "limitedlineedit.h"
+#include "windowfixture.h"
+
+#include <QListWidget>
 #include <QtTest>
-class T : public QObject { Q_OBJECT };
-QTEST_MAIN(T)
+
+#include <csignal>
+#include <sys/resource.h>
+#include <unistd.h>
+
+class TestSettings : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void freshSaveIsExactlyTheseLines();
+    void saveAfterDeleteKeepsTheStaleKey();
+    void roundTrip_data();
+    void roundTrip();
+    void loading_data();
+    void loading();
+    void missingFileLoadsDefaultsAndCreatesNothing();
+    void unwritableFolderKeepsTheOldFile();
+    void saveFailingHalfwayKeepsTheOldFile();
+    void fileThatIsADirectory();
+    void garbageFileLoads();
+    void startUpAndShutDown();
+
+private:
+    QString path() const { return m_dir->filePath(QStringLiteral("tollwick/tollwk.ini")); }
+    void writeFile(const QByteArray &bytes);
+    QByteArray readFile() const;
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void TestSettings::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+}
+
+void TestSettings::writeFile(const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path()).absolutePath());
+    QFile f(path());
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+QByteArray TestSettings::readFile() const
+{
+    QFile f(path());
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+static const QByteArray kFreshSave = "[time]\r\nCount=1\r\ntime0=12:00\r\n"
+                                     "[FileName]\r\nFileName=C:\\Sounds\\chime.wav\r\n"
+                                     "[time2]\r\nCount=2\r\ntime0=06:30\r\ntime1=07:00\r\n"
+                                     "byou=5\r\nhun=3\r\n"
+                                     "[FileName2]\r\nFileName=C:\\Sounds\\wake.wav\r\n";
+
+void TestSettings::freshSaveIsExactlyTheseLines()
+{
+    WindowFixture f(path());
+    setEntries(f.window->List1[0], {QStringLiteral("12:00")});
+    setEntries(f.window->List1[1], {QStringLiteral("06:30"), QStringLiteral("07:00")});
+    f.window->Sname[0]->setText(QStringLiteral("C:\\Sounds\\chime.wav"));
+    f.window->Sname[1]->setText(QStringLiteral("C:\\Sounds\\wake.wav"));
+    f.window->SaveSettings();
+    QCOMPARE(readFile(), kFreshSave);
+}
+
+void TestSettings::saveAfterDeleteKeepsTheStaleKey()
+{
+    writeFile(kFreshSave);
+    {
+        WindowFixture f(path());
+        f.window->LoadSettings();
+        f.window->List1[1]->item(0)->setSelected(true);
+        f.window->BTN_sakujyo_Click(1);
+        f.window->SaveSettings();
+    }
+    const QByteArray saved = readFile();
+    QVERIFY(saved.contains("[time2]\r\nCount=1\r\ntime0=07:00\r\ntime1=07:00\r\n"));
+    WindowFixture g(path());
+    g.window->LoadSettings();
+    QCOMPARE(entries(g.window->List1[1]), QStringList{QStringLiteral("07:00")});
+}
+
+void TestSettings::roundTrip_data()
+{
+    QTest::addColumn<QStringList>("notices");
+    QTest::addColumn<QStringList>("alarms");
+    QTest::addColumn<QString>("sound");
+    QTest::addColumn<bool>("sortDescending");
+    QTest::newRow("plain") << QStringList{"12:00", "07:30"} << QStringList{"06:00"}
+                           << "/home/u/chime.wav" << false;
+    QTest::newRow("sorted descending") << QStringList{"01:00", "23:00", "12:00"}
+                                       << QStringList{"05:00", "06:00"} << "" << true;
+    QTest::newRow("Japanese path") << QStringList{} << QStringList{"07:00"}
+                                   << "/home/ユーザー/音/目覚まし.wav" << false;
+    QTest::newRow("300-character path") << QStringList{"00:00"} << QStringList{}
+                                        << "/" + QString(299, u'あ') << false;
+    QTest::newRow("odd entries") << QStringList{"25:99", " 5:30", "-0:5."}
+                                 << QStringList{"07:00", "07:00"} << "  blanks  " << false;
+    QTest::newRow("quoted path") << QStringList{} << QStringList{} << "\"/a b\"" << false;
+}
+
+void TestSettings::roundTrip()
+{
+    QFETCH(QStringList, notices);
+    QFETCH(QStringList, alarms);
+    QFETCH(QString, sound);
+    QFETCH(bool, sortDescending);
+    QStringList expected;
+    {
+        WindowFixture f(path());
+        setEntries(f.window->List1[0], notices);
+        setEntries(f.window->List1[1], alarms);
+        if (sortDescending) {
+            f.window->dsorting_Click(0);
+            f.window->dsorting_Click(1);
+        }
+        f.window->Sname[0]->setText(sound);
+        f.window->Sname[1]->setText(sound + QStringLiteral("2"));
+        f.window->byoukan->setText(QStringLiteral("1.5"));
+        f.window->hunkan->setText(QStringLiteral("10"));
+        expected = entries(f.window->List1[0]) + entries(f.window->List1[1]);
+        f.window->SaveSettings();
+        QVERIFY(f.window->lastSaveSucceeded());
+    }
+    WindowFixture g(path());
+    g.window->LoadSettings();
+    QCOMPARE(entries(g.window->List1[0]) + entries(g.window->List1[1]), expected);
+    QCOMPARE(g.window->Sname[0]->text(), sound);
+    QCOMPARE(g.window->Sname[1]->text(), sound + QStringLiteral("2"));
+    QCOMPARE(g.window->byoukan->text(), QStringLiteral("1.5"));
+    QCOMPARE(g.window->hunkan->text(), QStringLiteral("10"));
+}
+
+void TestSettings::loading_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QStringList>("notices");
+    QTest::addColumn<QStringList>("alarms");
+    QTest::addColumn<QString>("sound");
+    QTest::addColumn<QString>("seconds");
+    QTest::addColumn<QString>("minutes");
+    const QStringList none;
+    QTest::newRow("count with a gap") << QByteArray("[time]\nCount=3\ntime0=01:00\ntime2=03:00\n")
+                                      << QStringList{"01:00"} << none << "" << "5" << "3";
+    QTest::newRow("count below keys") << QByteArray("[time]\nCount=1\ntime0=01:00\ntime1=02:00\n")
+                                      << QStringList{"01:00"} << none << "" << "5" << "3";
+    QTest::newRow("zero count, old keys") << QByteArray("[time]\nCount=0\ntime0=01:00\n")
+                                          << none << none << "" << "5" << "3";
+    QTest::newRow("negative count") << QByteArray("[time]\nCount=-2\ntime0=01:00\n") << none
+                                    << none << "" << "5" << "3";
+    for (const char *bad : {"", "x", "1e3", "99999999999", "0x10", "2.0"})
+        QTest::newRow(qPrintable(QStringLiteral("count '%1'").arg(QLatin1String(bad))))
+            << QByteArray("[time]\nCount=") + bad + "\ntime0=01:00\n" << none << none << ""
+            << "5" << "3";
+    QTest::newRow("count in capitals") << QByteArray("[TIME]\nCOUNT=1\nTIME0=01:00\n")
+                                       << QStringList{"01:00"} << none << "" << "5" << "3";
+    QTest::newRow("count in small letters") << QByteArray("[time2]\ncount=1\ntime0=07:00\n")
+                                            << none << QStringList{"07:00"} << "" << "5" << "3";
+    QTest::newRow("alarm time0 missing") << QByteArray("[time]\nCount=1\ntime0=01:00\n"
+                                                       "[time2]\nCount=2\ntime1=07:00\n")
+                                         << QStringList{"01:00"} << none << "" << "5" << "3";
+    QTest::newRow("path beginning with not") << QByteArray("[FileName]\nFileName=nothing.wav\n")
+                                             << none << none << "" << "5" << "3";
+    QTest::newRow("path beginning with Not") << QByteArray("[FileName]\nFileName=Note.wav\n")
+                                             << none << none << "Note.wav" << "5" << "3";
+    QTest::newRow("byou abc") << QByteArray("[time2]\nbyou=abc\nhun=1x\n") << none << none << ""
+                              << "0" << "0";
+    QTest::newRow("long timings kept") << QByteArray("[time2]\nbyou=120\nhun= 7 \n") << none
+                                       << none << "" << "120" << "7";
+    QTest::newRow("invalid time loads as it is") << QByteArray("[time]\nCount=1\ntime0=25:99\n")
+                                                 << QStringList{"25:99"} << none << "" << "5"
+                                                 << "3";
+}
+
+void TestSettings::loading()
+{
+    QFETCH(QByteArray, file);
+    writeFile(file);
+    WindowFixture f(path());
+    f.window->LoadSettings();
+    QTEST(entries(f.window->List1[0]), "notices");
+    QTEST(entries(f.window->List1[1]), "alarms");
+    QTEST(f.window->Sname[0]->text(), "sound");
+    QTEST(f.window->byoukan->text(), "seconds");
+    QTEST(f.window->hunkan->text(), "minutes");
+}
+
+void TestSettings::missingFileLoadsDefaultsAndCreatesNothing()
+{
+    WindowFixture f(path());
+    f.window->Form_Load();
+    QCOMPARE(f.window->List1[0]->count() + f.window->List1[1]->count(), 0);
+    QCOMPARE(f.window->byoukan->text(), QStringLiteral("5"));
+    QCOMPARE(f.window->hunkan->text(), QStringLiteral("3"));
+    QVERIFY(!QFileInfo::exists(QFileInfo(path()).absolutePath()));
+    f.window->close();
+    QCOMPARE(readFile(), QByteArray("[time]\r\nCount=0\r\n[FileName]\r\nFileName=\r\n"
+                                    "[time2]\r\nCount=0\r\nbyou=5\r\nhun=3\r\n"
+                                    "[FileName2]\r\nFileName=\r\n"));
+}
+
+void TestSettings::unwritableFolderKeepsTheOldFile()
+{
+    if (geteuid() == 0)
+        QSKIP("root writes into read-only folders");
+    writeFile(kFreshSave);
+    QFile::setPermissions(QFileInfo(path()).absolutePath(), QFile::ReadOwner | QFile::ExeOwner);
+    WindowFixture f(path());
+    f.window->LoadSettings();
+    f.window->List1[0]->clear();
+    f.window->close();
+    QVERIFY(!f.window->lastSaveSucceeded());
+    QCOMPARE(readFile(), kFreshSave);
+    QFile::setPermissions(QFileInfo(path()).absolutePath(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+void TestSettings::saveFailingHalfwayKeepsTheOldFile()
+{
+    writeFile(kFreshSave);
+    WindowFixture f(path());
+    f.window->LoadSettings();
+    QStringList many;
+    for (int i = 0; i < 2000; ++i)
+        many.append(QStringLiteral("12:34"));
+    f.window->List1[0]->addItems(many);
+    // A file size limit makes the write fail part of the way, as a full disk would.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    rlimit small = old;
+    small.rlim_cur = 4096;
+    setrlimit(RLIMIT_FSIZE, &small);
+    f.window->close();
+    setrlimit(RLIMIT_FSIZE, &old);
+    QVERIFY(!f.window->lastSaveSucceeded());
+    QCOMPARE(readFile(), kFreshSave);
+    QCOMPARE(QDir(QFileInfo(path()).absolutePath()).entryList(QDir::Files).size(), 1);
+}
+
+void TestSettings::fileThatIsADirectory()
+{
+    QVERIFY(QDir().mkpath(path()));
+    WindowFixture f(path());
+    f.window->Form_Load();
+    QCOMPARE(f.window->List1[0]->count(), 0);
+    f.window->close();
+    QVERIFY(!f.window->lastSaveSucceeded());
+    QVERIFY(QFileInfo(path()).isDir());
+}
+
+void TestSettings::garbageFileLoads()
+{
+    QByteArray garbage = "[time]\nCount=2\ntime0=" + QByteArray(100000, 'x') + "\n";
+    garbage += QByteArray("\0\xff\xfe[\0]=\n", 8);
+    for (int i = 0; i < 256; ++i)
+        garbage += char(i);
+    writeFile(garbage);
+    WindowFixture f(path());
+    f.window->Form_Load();
+    QCOMPARE(f.window->List1[0]->count(), 1);
+    QCOMPARE(f.window->List1[0]->item(0)->text().size(), 100000);
+}
+
+void TestSettings::startUpAndShutDown()
+{
+    WindowFixture f(path());
+    QCOMPARE(f.window->Timer1->interval(), 0);
+    f.window->Form_Load();
+    QCOMPARE(f.window->Timer1->interval(), 60000);
+    QCOMPARE(f.window->Timer2->interval(), 0);
+    QCOMPARE(f.window->windowTitle(), QStringLiteral("Tollwick ver1.0"));
+    f.window->Timer2->setInterval(1000);
+    f.window->close();
+    // Nothing ticks after the save.
+    QCOMPARE(f.window->Timer1->interval(), 0);
+    QCOMPARE(f.window->Timer2->interval(), 0);
+    QVERIFY(QFileInfo::exists(path()));
+}
+
+QTEST_MAIN(TestSettings)
 #include "tst_settings.moc"
