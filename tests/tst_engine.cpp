@@ -1,4 +1,310 @@
+// The minute check, the ring and STOP, with the clock and the ticks driven by the test.
+#include "intervaltimer.h"
+#include "limitedlineedit.h"
+#include "windowfixture.h"
+
+#include <QListWidget>
+#include <QPushButton>
 #include <QtTest>
-class T : public QObject { Q_OBJECT };
-QTEST_MAIN(T)
+
+namespace {
+
+const QString kNotice = QStringLiteral("notice.wav");
+const QString kAlarm = QStringLiteral("alarm.wav");
+
+} // namespace
+
+class TestEngine : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void cleanup() { m_f.reset(); }
+    void caption();
+    void onePlayPerNotificationMinute();
+    void sameEntryPlaysAgainNextDay();
+    void entriesThatAreNotPlainDigitsNeverMatch_data();
+    void entriesThatAreNotPlainDigitsNeverMatch();
+    void bothPanelsInOneTick();
+    void matchDuringARingRestartsIt();
+    void secondsBox_data();
+    void secondsBox();
+    void stop();
+    void minutesBoxChangedDuringARing();
+    void ringThroughThreeMinutes();
+    void ringAcrossMidnightEnds_data();
+    void ringAcrossMidnightEnds();
+    void severalDaysMinuteByMinute();
+
+private:
+    tollwk &w() { return *m_f->window; }
+    int plays(const QString &path) const;
+    // Ticks the ring at the given interval until it stops or limit ticks have passed;
+    // returns the plays per minute of the day.
+    QMap<QString, int> ringUntilIdle(int limit = 10000);
+
+    std::unique_ptr<WindowFixture> m_f;
+};
+
+void TestEngine::init()
+{
+    m_f = std::make_unique<WindowFixture>();
+    w().Sname[0]->setText(kNotice);
+    w().Sname[1]->setText(kAlarm);
+}
+
+int TestEngine::plays(const QString &path) const
+{
+    int count = 0;
+    for (const QList<QVariant> &call : m_f->plays)
+        count += call.constFirst().toString() == path;
+    return count;
+}
+
+QMap<QString, int> TestEngine::ringUntilIdle(int limit)
+{
+    QMap<QString, int> perMinute;
+    while (w().Timer2->interval() > 0 && limit-- > 0) {
+        m_f->clock.advance(w().Timer2->interval());
+        const int before = plays(kAlarm);
+        w().Timer2_Timer();
+        if (plays(kAlarm) > before)
+            ++perMinute[m_f->clock.local().toString(QStringLiteral("HH:mm"))];
+    }
+    return perMinute;
+}
+
+void TestEngine::caption()
+{
+    QCOMPARE(w().windowTitle(), QStringLiteral("Tollwick ver1.0"));
+    for (const auto &[h, m, text] : {std::tuple{7, 5, "07:05"}, {0, 0, "00:00"}, {23, 59, "23:59"}}) {
+        m_f->clock.set(h, m, 30);
+        w().Timer1_Timer();
+        QCOMPARE(w().windowTitle(), QString::fromLatin1(text));
+    }
+    QCOMPARE(m_f->plays.count(), 0); // empty lists: only the caption
+}
+
+void TestEngine::onePlayPerNotificationMinute()
+{
+    setEntries(w().List1[0], {QStringLiteral("12:00"), QStringLiteral("12:00"), QStringLiteral("13:00")});
+    m_f->clock.set(12, 0, 10);
+    w().Timer1_Timer();
+    QCOMPARE(plays(kNotice), 1); // the duplicate ends the scan
+    QCOMPARE(w().lastPlayedEntry, QStringLiteral("12:00"));
+    m_f->clock.set(12, 0, 50);
+    w().Timer1_Timer();
+    QCOMPARE(plays(kNotice), 1); // a second tick in the same minute
+    m_f->clock.set(12, 1, 10);
+    w().Timer1_Timer();
+    QCOMPARE(plays(kNotice), 1);
+    m_f->clock.set(13, 0, 10);
+    w().Timer1_Timer();
+    QCOMPARE(plays(kNotice), 2);
+}
+
+void TestEngine::sameEntryPlaysAgainNextDay()
+{
+    setEntries(w().List1[0], {QStringLiteral("12:00")});
+    m_f->clock.set(QDateTime(QDate(2026, 12, 8), QTime(12, 0, 5)));
+    w().Timer1_Timer();
+    m_f->clock.set(QDateTime(QDate(2026, 12, 9), QTime(12, 0, 5)));
+    w().Timer1_Timer();
+    QCOMPARE(plays(kNotice), 2);
+}
+
+void TestEngine::entriesThatAreNotPlainDigitsNeverMatch_data()
+{
+    QTest::addColumn<QString>("entry");
+    QTest::newRow("blank 5") << " 5:30";
+    QTest::newRow("5 point") << "5.:30";
+    QTest::newRow("plus 5") << "+5:30";
+    QTest::newRow("minute -0") << "05:-0";
+    QTest::newRow("other separator") << "05.30";
+    QTest::newRow("trailing blank") << "05:30 ";
+}
+
+void TestEngine::entriesThatAreNotPlainDigitsNeverMatch()
+{
+    QFETCH(QString, entry);
+    setEntries(w().List1[0], {entry});
+    setEntries(w().List1[1], {entry});
+    m_f->clock.set(5, 30, 0);
+    w().Timer1_Timer();
+    QCOMPARE(m_f->plays.count(), 0);
+    QCOMPARE(w().Timer2->interval(), 0);
+}
+
+void TestEngine::bothPanelsInOneTick()
+{
+    setEntries(w().List1[0], {QStringLiteral("07:00")});
+    setEntries(w().List1[1], {QStringLiteral("07:00")});
+    m_f->clock.set(7, 0, 20);
+    w().Timer1_Timer();
+    QCOMPARE(plays(kNotice), 1);
+    QCOMPARE(plays(kAlarm), 0); // the first ring comes one interval later
+    QCOMPARE(w().Timer2->interval(), 5000);
+    QCOMPARE(w().ringStartMinute, 420);
+}
+
+void TestEngine::matchDuringARingRestartsIt()
+{
+    setEntries(w().List1[1], {QStringLiteral("07:00"), QStringLiteral("07:02")});
+    m_f->clock.set(7, 0, 0);
+    w().Timer1_Timer();
+    m_f->clock.set(7, 2, 0);
+    w().byoukan->setText(QStringLiteral("2"));
+    w().Timer1_Timer();
+    QCOMPARE(w().Timer2->interval(), 2000);
+    QCOMPARE(w().ringStartMinute, 422);
+    const QMap<QString, int> perMinute = ringUntilIdle();
+    QCOMPARE(perMinute.keys(), (QStringList{"07:02", "07:03", "07:04"}));
+}
+
+void TestEngine::secondsBox_data()
+{
+    QTest::addColumn<QString>("seconds");
+    QTest::addColumn<int>("interval");
+    QTest::newRow("0: no ring") << "0" << 0;
+    QTest::newRow("1.5") << "1.5" << 1500;
+    QTest::newRow("negative: no ring") << "-3" << 0;
+    QTest::newRow("too large: clamped") << "99999999" << 2147483647;
+}
+
+void TestEngine::secondsBox()
+{
+    QFETCH(QString, seconds);
+    setEntries(w().List1[1], {QStringLiteral("08:00")});
+    w().Timer2->setInterval(5000); // a ring in progress
+    w().byoukan->setText(seconds);
+    m_f->clock.set(8, 0, 0);
+    w().Timer1_Timer();
+    QTEST(w().Timer2->interval(), "interval");
+    QCOMPARE(w().ringStartMinute, 480);
+}
+
+void TestEngine::stop()
+{
+    w().btn_stop->click(); // idle: nothing changes
+    QCOMPARE(w().Timer2->interval(), 0);
+    setEntries(w().List1[1], {QStringLiteral("07:00")});
+    m_f->clock.set(7, 0, 0);
+    w().Timer1_Timer();
+    m_f->clock.advance(5000);
+    w().Timer2_Timer();
+    QCOMPARE(plays(kAlarm), 1);
+    w().btn_stop->click();
+    QCOMPARE(w().Timer2->interval(), 0);
+    QCOMPARE(w().ringStartMinute, 420);
+    m_f->clock.set(QDateTime(QDate(2026, 12, 9), QTime(7, 0, 0)));
+    w().Timer1_Timer(); // the next match starts a new ring
+    QCOMPARE(w().Timer2->interval(), 5000);
+}
+
+void TestEngine::minutesBoxChangedDuringARing()
+{
+    setEntries(w().List1[1], {QStringLiteral("07:00")});
+    m_f->clock.set(7, 0, 0);
+    w().Timer1_Timer();
+    m_f->clock.set(7, 4, 0);
+    w().hunkan->setText(QStringLiteral("10")); // raised: the same ring goes on
+    w().Timer2_Timer();
+    QCOMPARE(plays(kAlarm), 1);
+    w().hunkan->setText(QStringLiteral("4")); // lowered to the minutes passed: ends
+    w().Timer2_Timer();
+    QCOMPARE(plays(kAlarm), 1);
+    QCOMPARE(w().Timer2->interval(), 0);
+}
+
+void TestEngine::ringThroughThreeMinutes()
+{
+    setEntries(w().List1[1], {QStringLiteral("07:00")});
+    m_f->clock.set(QDateTime(QDate(2026, 12, 8), QTime(7, 0, 0, 500)));
+    w().Timer1_Timer();
+    const QMap<QString, int> perMinute = ringUntilIdle();
+    QCOMPARE(perMinute.keys(), (QStringList{"07:00", "07:01", "07:02"}));
+    QCOMPARE(perMinute.value(QStringLiteral("07:00")), 11); // from 5 s after the match
+    QCOMPARE(perMinute.value(QStringLiteral("07:02")), 12);
+    QCOMPARE(m_f->clock.local().time().toString(QStringLiteral("HH:mm:ss")),
+             QStringLiteral("07:03:00")); // the first tick of 07:03 ended it, silently
+}
+
+void TestEngine::ringAcrossMidnightEnds_data()
+{
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QString>("minutes");
+    QTest::addColumn<QStringList>("rang");
+    QTest::newRow("23:58 for 3") << "23:58" << "3" << QStringList{"00:00", "23:58", "23:59"};
+    QTest::newRow("23:59 for 1") << "23:59" << "1" << QStringList{"23:59"};
+    QTest::newRow("23:59 for 0") << "23:59" << "0" << QStringList{};
+    QTest::newRow("23:00 for two days") << "23:00" << "2880" << QStringList{};
+}
+
+void TestEngine::ringAcrossMidnightEnds()
+{
+    QFETCH(QString, entry);
+    QFETCH(QString, minutes);
+    setEntries(w().List1[1], {entry});
+    w().byoukan->setText(QStringLiteral("30"));
+    w().hunkan->setText(minutes);
+    m_f->clock.set(QTime::fromString(entry, QStringLiteral("HH:mm")).hour(),
+                   QTime::fromString(entry, QStringLiteral("HH:mm")).minute(), 1);
+    const QDateTime start = m_f->clock.local();
+    w().Timer1_Timer();
+    const QMap<QString, int> perMinute = ringUntilIdle(100000);
+    QCOMPARE(w().Timer2->interval(), 0);
+    const qint64 lasted = start.secsTo(m_f->clock.local());
+    QVERIFY(lasted <= minutes.toInt() * 60 + 30);
+    if (minutes.toInt() < 60)
+        QTEST(perMinute.keys(), "rang");
+}
+
+// Three days and a bit, tick by tick, as the two timers would run them.
+void TestEngine::severalDaysMinuteByMinute()
+{
+    setEntries(w().List1[0], {QStringLiteral("12:00")});
+    setEntries(w().List1[1], {QStringLiteral("23:58")});
+    m_f->clock.set(QDateTime(QDate(2026, 12, 8), QTime(8, 0, 17)));
+    const qint64 end = m_f->clock.currentMSecsSinceEpoch() + qint64(3) * 24 * 3600 * 1000;
+    qint64 next1 = m_f->clock.currentMSecsSinceEpoch() + 60000;
+    qint64 next2 = -1;
+    QMap<QDate, int> notices, alarms;
+    int longestRingMs = 0;
+    qint64 ringStart = -1;
+    while (true) {
+        const bool ring = next2 >= 0 && next2 < next1;
+        const qint64 at = ring ? next2 : next1;
+        if (at > end)
+            break;
+        m_f->clock.set(QDateTime::fromMSecsSinceEpoch(at));
+        const int n = plays(kNotice), a = plays(kAlarm);
+        if (ring) {
+            w().Timer2_Timer();
+            next2 = w().Timer2->interval() > 0 ? at + w().Timer2->interval() : -1;
+            if (next2 < 0)
+                longestRingMs = qMax(longestRingMs, int(at - ringStart));
+        } else {
+            const int before = w().ringStartMinute;
+            w().Timer1_Timer();
+            if (w().Timer2->interval() > 0 && (next2 < 0 || w().ringStartMinute != before)) {
+                next2 = at + w().Timer2->interval();
+                ringStart = at;
+            }
+            next1 = at + 60000;
+        }
+        notices[m_f->clock.local().date()] += plays(kNotice) - n;
+        alarms[m_f->clock.local().date()] += plays(kAlarm) - a;
+    }
+    for (const QDate &day : {QDate(2026, 12, 8), QDate(2026, 12, 9), QDate(2026, 12, 10)})
+        QCOMPARE(notices.value(day), 1);
+    // The minute tick falls at :17, so the 3-minute ring at 23:58 sounds every 5 s from
+    // 23:58:22: 20 times before midnight and 12 after it, every night.
+    QCOMPARE(alarms.value(QDate(2026, 12, 8)), 20);
+    QCOMPARE(alarms.value(QDate(2026, 12, 9)), 12 + 20);
+    QCOMPARE(alarms.value(QDate(2026, 12, 10)), 12 + 20);
+    QCOMPARE(alarms.value(QDate(2026, 12, 11)), 12);
+    QVERIFY(longestRingMs <= 3 * 60000 + 5000);
+}
+
+QTEST_MAIN(TestEngine)
 #include "tst_engine.moc"
