@@ -112,7 +112,12 @@ ProfileDocument ProfileDocument::fromFile(const QString &path, bool *ok)
         *ok = readable;
     if (!readable)
         return ProfileDocument();
-    return fromText(decode(file.readAll()));
+    return fromBytes(file.readAll());
+}
+
+ProfileDocument ProfileDocument::fromBytes(const QByteArray &bytes)
+{
+    return fromText(decode(bytes));
 }
 
 ProfileDocument::Section *ProfileDocument::findSection(const QString &name)

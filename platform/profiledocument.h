@@ -18,6 +18,9 @@ public:
     // of a name the ones that count. Any text parses; nothing fails.
     static ProfileDocument fromText(const QString &text);
 
+    // Decodes bytes as a file's content is decoded, then parses them.
+    static ProfileDocument fromBytes(const QByteArray &bytes);
+
     // Reads and decodes a file: UTF-8, or code page 932 when the bytes are not valid
     // UTF-8. A missing or unreadable file gives an empty document; ok is then false.
     static ProfileDocument fromFile(const QString &path, bool *ok = nullptr);
