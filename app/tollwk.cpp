@@ -6,11 +6,12 @@
 #include "intervaltimer.h"
 #include "keysender.h"
 #include "limitedlineedit.h"
+#include "listbox.h"
+#include "profiledocument.h"
 
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QLabel>
-#include <QListWidget>
 #include <QPushButton>
 
 namespace {
@@ -124,7 +125,7 @@ void tollwk::createControls()
         PlaySound[i] = button(f, QStringLiteral("再生"), name("PlaySound"), tw.rect(2160, 0, 495, 255));
         Sname[i] = textBox(f, 0, name("Sname"), tw.rect(120, 240, 2535, 270),
                            QStringLiteral("サウンドファイル"));
-        List1[i] = place(new QListWidget(f), name("List1"), tw.rect(120, 600, 1215, 2040),
+        List1[i] = place(new ListBox(f), name("List1"), tw.rect(120, 600, 1215, 2040),
                          frames[i]->title());
         time1[i] = textBox(f, kTypedLimit, name("time1"), tw.rect(1440, 720, 495, 375),
                            QStringLiteral("時"));

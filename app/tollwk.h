@@ -5,15 +5,17 @@
 #include <QString>
 #include <QWidget>
 #include <array>
+#include <memory>
 
 class Clock;
 class FileDialog;
 class IntervalTimer;
 class KeySender;
 class LimitedLineEdit;
+class ProfileDocument;
+class ListBox;
 class QGroupBox;
 class QLabel;
-class QListWidget;
 class QPushButton;
 class SoundPlayer;
 
@@ -33,7 +35,7 @@ public:
     std::array<QPushButton *, 2> sansyou{};
     std::array<QPushButton *, 2> PlaySound{};
     std::array<LimitedLineEdit *, 2> Sname{};
-    std::array<QListWidget *, 2> List1{};
+    std::array<ListBox *, 2> List1{};
     std::array<LimitedLineEdit *, 2> time1{};
     std::array<QLabel *, 2> Label1{};
     std::array<LimitedLineEdit *, 2> time2{};
@@ -89,6 +91,9 @@ private:
     SoundPlayer &m_sound;
     KeySender *m_keys = nullptr;
     QString m_settingsPath;
+    // The settings file as read at start-up; the save writes into it, so that lines the
+    // program does not use are kept, and the file is parsed only once.
+    std::unique_ptr<ProfileDocument> m_settingsFile;
     bool m_unloaded = false;
     bool m_saveOk = true;
 

@@ -9,7 +9,7 @@
 #include "ringtiming.h"
 #include "soundplayer.h"
 
-#include <QListWidget>
+#include "listbox.h"
 
 void tollwk::Timer1_Timer()
 {
@@ -20,10 +20,10 @@ void tollwk::Timer1_Timer()
     // next day.
     if (m_lastPlayedAt != now.serialMinute())
         lastPlayedEntry.clear();
-    QListWidget &notices = *List1[0];
-    for (int i = 0; i < notices.count(); ++i) {
+    // No event can change a list while the tick runs, so one look at each list serves.
+    const QStringList notices = List1[0]->entries();
+    for (const QString &entry : notices) {
         now.refresh();
-        const QString entry = notices.item(i)->text();
         if (entry != now.text())
             continue;
         if (entry == lastPlayedEntry)
@@ -33,10 +33,9 @@ void tollwk::Timer1_Timer()
         PlaySound_Click(0);
     }
 
-    QListWidget &alarms = *List1[1];
-    for (int i = 0; i < alarms.count(); ++i) {
+    const QStringList alarms = List1[1]->entries();
+    for (const QString &entry : alarms) {
         now.refresh();
-        const QString entry = alarms.item(i)->text();
         if (entry != now.text())
             continue;
         Timer2->setInterval(ringIntervalMs(byoukan->text()));

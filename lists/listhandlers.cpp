@@ -8,7 +8,7 @@
 #include "limitedlineedit.h"
 #include "numbertext.h"
 
-#include <QListWidget>
+#include "listbox.h"
 
 namespace {
 
@@ -31,18 +31,10 @@ void checkIntervalBox(LimitedLineEdit &box)
         box.setText(QStringLiteral("0"));
 }
 
-void sortList(QListWidget &list, SortDirection direction)
+void sortList(ListBox &list, SortDirection direction)
 {
-    QStringList entries;
-    entries.reserve(list.count());
-    for (int i = 0; i < list.count(); ++i)
-        entries.append(list.item(i)->text());
-    const QStringList sorted = sortedEntries(entries, direction);
-    // Written back in place, so the selection stays at its position as the sort leaves it.
-    for (int i = 0; i < sorted.size(); ++i) {
-        if (entries[i] != sorted[i])
-            list.item(i)->setText(sorted[i]);
-    }
+    // The selection stays at its position, as exchanges in place would leave it.
+    list.setEntries(sortedEntries(list.entries(), direction));
 }
 
 } // namespace
@@ -81,14 +73,13 @@ void tollwk::btn_tuika_Click(qint16 Index)
 
 void tollwk::BTN_sakujyo_Click(qint16 Index)
 {
-    QListWidget &list = *List1[Index];
-    const QList<QListWidgetItem *> selected = list.selectedItems();
-    if (selected.isEmpty())
+    ListBox &list = *List1[Index];
+    const int selected = list.selectedRow();
+    if (selected < 0)
         return;
-    delete list.takeItem(list.row(selected.constFirst()));
+    list.removeAt(selected);
     // Nothing stays selected, so a second press cannot delete a neighbour by accident.
-    list.clearSelection();
-    list.setCurrentRow(-1);
+    list.setSelectedRow(-1);
 }
 
 void tollwk::usorting_Click(qint16 Index)

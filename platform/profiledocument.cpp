@@ -1,5 +1,6 @@
 // The parsing follows the desktop's profile reader closely, so that a file edited by hand
-// reads back here as it would there.
+// reads back here as it would there. Lines are views into one text, not strings of their
+// own: a settings file of two full lists has 65,000 lines, read and written in one go.
 #include "profiledocument.h"
 
 #include <QDir>
@@ -10,43 +11,61 @@
 
 namespace {
 
+bool isBlank(QChar c)
+{
+    return c == u' ' || c == u'\t';
+}
+
 QStringView trimBlanks(QStringView text)
 {
-    while (!text.isEmpty() && (text.front() == u' ' || text.front() == u'\t'))
+    while (!text.isEmpty() && isBlank(text.front()))
         text = text.mid(1);
-    while (!text.isEmpty() && (text.back() == u' ' || text.back() == u'\t'))
+    while (!text.isEmpty() && isBlank(text.back()))
         text.chop(1);
     return text;
 }
 
-// The section name of a header line, or a null string when the line is none.
-QString sectionName(QStringView line)
+bool hasUpper(QStringView text)
+{
+    for (const QChar c : text) {
+        if (c.unicode() >= 0x80 || (c >= u'A' && c <= u'Z'))
+            return true;
+    }
+    return false;
+}
+
+// The section name of a header line, or false when the line is none.
+bool sectionName(QStringView line, QStringView *name)
 {
     line = trimBlanks(line);
     if (!line.startsWith(u'['))
-        return {};
+        return false;
     const qsizetype close = line.indexOf(u']');
-    const QStringView inner = close < 0 ? line.mid(1) : line.mid(1, close - 1);
-    QString name = trimBlanks(inner).toString();
-    if (name.isNull())
-        name = QStringLiteral("");
-    return name;
+    *name = trimBlanks(close < 0 ? line.mid(1) : line.mid(1, close - 1));
+    return true;
 }
 
-bool isKeyLine(QStringView line, QString *key, QString *value)
+bool isKeyLine(QStringView line, QStringView *key, QStringView *value)
 {
-    const QStringView trimmed = trimBlanks(line);
-    if (trimmed.startsWith(u';'))
-        return false;
     const qsizetype equals = line.indexOf(u'=');
-    if (equals < 0)
+    if (equals < 0 || trimBlanks(line).startsWith(u';'))
         return false;
-    *key = trimBlanks(line.left(equals)).toString().toLower();
+    *key = trimBlanks(line.left(equals));
     QStringView v = trimBlanks(line.mid(equals + 1));
     if (v.size() >= 2 && v.front() == u'"' && v.back() == u'"')
         v = v.mid(1, v.size() - 2);
-    *value = v.toString();
+    *value = v;
     return true;
+}
+
+// Blanks at either end, or a value that is itself quoted, would not read back unchanged
+// unless the whole value is quoted.
+bool needsQuotes(QStringView value)
+{
+    if (value.isEmpty())
+        return false;
+    const bool quoted = value.size() >= 2 && value.front() == u'"' && value.back() == u'"';
+    return quoted || isBlank(value.front()) || isBlank(value.back());
 }
 
 QString decode(const QByteArray &bytes)
@@ -62,17 +81,41 @@ QString decode(const QByteArray &bytes)
         if (!sjis.hasError())
             return text;
     }
-    return QString::fromUtf8(bytes); // undecodable bytes become U+FFFD, nothing is lost twice
+    return QString::fromUtf8(bytes); // undecodable bytes become U+FFFD
 }
 
 } // namespace
 
-ProfileDocument ProfileDocument::fromText(const QString &text)
+QStringView ProfileDocument::own(QString text)
+{
+    m_owned.push_back(std::move(text));
+    return m_owned.back();
+}
+
+QStringView ProfileDocument::lowerKey(QStringView key)
+{
+    return hasUpper(key) ? own(key.toString().toLower()) : key;
+}
+
+void ProfileDocument::indexLine(Section &section, int index)
+{
+    const QStringView line = section.lines[index];
+    QStringView key, value;
+    if (isKeyLine(line, &key, &value)) {
+        const QStringView lower = lowerKey(key);
+        if (!section.keys.contains(lower))
+            section.keys.insert(lower, Key{index, value});
+    }
+    if (!trimBlanks(line).isEmpty())
+        section.lastContentLine = index;
+}
+
+ProfileDocument ProfileDocument::fromText(QString text)
 {
     ProfileDocument doc;
+    doc.m_text = std::move(text);
     doc.m_sections.emplace_back();
-    Section *current = &doc.m_sections.back();
-    const QStringView all(text);
+    const QStringView all(doc.m_text);
     qsizetype start = 0;
     while (start < all.size()) {
         qsizetype end = all.indexOf(u'\n', start);
@@ -83,25 +126,25 @@ ProfileDocument ProfileDocument::fromText(const QString &text)
             line.chop(1);
         start = end + 1;
 
-        const QString name = sectionName(line);
-        if (!name.isNull()) {
+        QStringView name;
+        if (sectionName(line, &name)) {
             doc.m_sections.emplace_back();
-            current = &doc.m_sections.back();
-            const QString lower = name.toLower();
+            const QStringView lower = doc.lowerKey(name);
             if (!doc.m_sectionIndex.contains(lower))
                 doc.m_sectionIndex.insert(lower, int(doc.m_sections.size() - 1));
-            current->lines.push_back(line.toString());
+            doc.m_sections.back().lines.push_back(line);
             continue;
         }
-        const int index = int(current->lines.size());
-        current->lines.push_back(line.toString());
-        QString key, value;
-        if (isKeyLine(line, &key, &value) && !current->keys.contains(key))
-            current->keys.insert(key, Key{index, value});
-        if (!trimBlanks(line).isEmpty())
-            current->lastContentLine = index;
+        Section &current = doc.m_sections.back();
+        current.lines.push_back(line);
+        doc.indexLine(current, int(current.lines.size() - 1));
     }
     return doc;
+}
+
+ProfileDocument ProfileDocument::fromBytes(const QByteArray &bytes)
+{
+    return fromText(decode(bytes));
 }
 
 ProfileDocument ProfileDocument::fromFile(const QString &path, bool *ok)
@@ -115,90 +158,78 @@ ProfileDocument ProfileDocument::fromFile(const QString &path, bool *ok)
     return fromBytes(file.readAll());
 }
 
-ProfileDocument ProfileDocument::fromBytes(const QByteArray &bytes)
+int ProfileDocument::findSection(QStringView name) const
 {
-    return fromText(decode(bytes));
+    const auto it = hasUpper(name) ? m_sectionIndex.constFind(name.toString().toLower())
+                                   : m_sectionIndex.constFind(name);
+    return it == m_sectionIndex.constEnd() ? -1 : *it;
 }
 
-ProfileDocument::Section *ProfileDocument::findSection(const QString &name)
+QString ProfileDocument::value(QStringView section, QStringView key, const QString &fallback) const
 {
-    const auto it = m_sectionIndex.constFind(name.toLower());
-    return it == m_sectionIndex.constEnd() ? nullptr : &m_sections[*it];
-}
-
-const ProfileDocument::Section *ProfileDocument::findSection(const QString &name) const
-{
-    const auto it = m_sectionIndex.constFind(name.toLower());
-    return it == m_sectionIndex.constEnd() ? nullptr : &m_sections[*it];
-}
-
-QString ProfileDocument::value(const QString &section, const QString &key,
-                               const QString &fallback) const
-{
-    const Section *s = findSection(section);
-    if (!s)
+    const int index = findSection(section);
+    if (index < 0)
         return fallback;
-    const auto it = s->keys.constFind(key.toLower());
-    return it == s->keys.constEnd() ? fallback : it->value;
+    const Section *s = &m_sections[index];
+    const auto it = hasUpper(key) ? s->keys.constFind(key.toString().toLower())
+                                  : s->keys.constFind(key);
+    return it == s->keys.constEnd() ? fallback : it->value.toString();
 }
 
-void ProfileDocument::addLine(Section &section, const QString &line)
-{
-    const int at = section.lastContentLine + 1;
-    section.lines.insert(section.lines.begin() + at, line);
-    // Only blank lines can follow the last content line, so no key index moves.
-    section.lastContentLine = at;
-}
-
-namespace {
-
-// Blanks at either end, or a value that is itself quoted, would not read back unchanged
-// unless the whole value is quoted.
-QString quotedIfNeeded(const QString &value)
-{
-    if (value.isEmpty())
-        return value;
-    const bool blankEnd = value.front() == u' ' || value.front() == u'\t'
-                          || value.back() == u' ' || value.back() == u'\t';
-    const bool quoted = value.size() >= 2 && value.front() == u'"' && value.back() == u'"';
-    return blankEnd || quoted ? u'"' + value + u'"' : value;
-}
-
-} // namespace
-
-void ProfileDocument::setValue(const QString &section, const QString &key, const QString &value)
+void ProfileDocument::setValue(QStringView section, QStringView key, QStringView value)
 {
     if (m_sections.empty())
         m_sections.emplace_back();
-    Section *s = findSection(section);
-    if (!s) {
+    int index = findSection(section);
+    if (index < 0) {
+        const QStringView header = own(u'[' + section.toString() + u']');
         m_sections.emplace_back();
-        s = &m_sections.back();
-        s->lines.push_back(QLatin1Char('[') + section + QLatin1Char(']'));
-        m_sectionIndex.insert(section.toLower(), int(m_sections.size() - 1));
+        m_sections.back().lines.push_back(header);
+        index = int(m_sections.size() - 1);
+        m_sectionIndex.insert(lowerKey(header.mid(1, section.size())), index);
     }
-    const QString lower = key.toLower();
+    Section *s = &m_sections[index];
+    const bool quote = needsQuotes(value);
+    const QString lower = key.toString().toLower();
     const auto it = s->keys.find(lower);
+    // The key keeps the spelling it has in the file; only its value changes.
+    const QStringView written =
+        it != s->keys.end() ? trimBlanks(s->lines[it->line].left(s->lines[it->line].indexOf(u'=')))
+                            : key;
+    QString line;
+    line.reserve(written.size() + value.size() + 3);
+    line.append(written).append(u'=');
+    if (quote)
+        line.append(u'"');
+    line.append(value);
+    if (quote)
+        line.append(u'"');
+    const QStringView stored = own(std::move(line));
+    const QStringView storedValue = stored.mid(written.size() + 1 + (quote ? 1 : 0), value.size());
     if (it != s->keys.end()) {
-        // The key keeps the spelling it has in the file; only its value changes.
-        QString &line = s->lines[it->line];
-        const QString written = trimBlanks(QStringView(line).left(line.indexOf(u'='))).toString();
-        line = written + QLatin1Char('=') + quotedIfNeeded(value);
-        it->value = value;
+        s->lines[it->line] = stored;
+        it->value = storedValue;
         return;
     }
-    addLine(*s, key + QLatin1Char('=') + quotedIfNeeded(value));
-    s->keys.insert(lower, Key{s->lastContentLine, value});
+    // Only blank lines follow the last content line, so no key's line number moves.
+    const int at = s->lastContentLine + 1;
+    s->lines.insert(s->lines.begin() + at, stored);
+    s->lastContentLine = at;
+    s->keys.insert(lowerKey(stored.left(written.size())), Key{at, storedValue});
 }
 
 QByteArray ProfileDocument::toUtf8() const
 {
-    QString text;
+    qsizetype total = 0;
     for (const Section &s : m_sections) {
-        for (const QString &line : s.lines) {
-            text += line;
-            text += QLatin1String("\r\n");
-        }
+        for (const QStringView line : s.lines)
+            total += line.size() + 2;
+    }
+    QString text;
+    text.reserve(total);
+    for (const Section &s : m_sections) {
+        for (const QStringView line : s.lines)
+            text.append(line).append(QLatin1String("\r\n"));
     }
     return text.toUtf8();
 }
@@ -215,9 +246,10 @@ bool ProfileDocument::save(const QString &path, QString *error) const
         *error = file.errorString();
         return false;
     }
+    // commit() alone does not notice a short write (a full disk), so the count is checked.
     const QByteArray bytes = toUtf8();
     if (file.write(bytes) != bytes.size()) {
-        *error = file.errorString();
+        *error = QStringLiteral("write failed: ") + file.errorString();
         file.cancelWriting();
         return false;
     }

@@ -3,6 +3,8 @@
 
 #include <QHash>
 #include <QString>
+#include <QStringView>
+#include <deque>
 #include <vector>
 
 class ProfileDocument
@@ -10,13 +12,17 @@ class ProfileDocument
 public:
     // An empty document (as for a missing file).
     ProfileDocument() = default;
+    ProfileDocument(ProfileDocument &&) noexcept = default;
+    ProfileDocument &operator=(ProfileDocument &&) noexcept = default;
+    ProfileDocument(const ProfileDocument &) = delete;
+    ProfileDocument &operator=(const ProfileDocument &) = delete;
 
     // Parses text as the desktop's profile functions read it: sections and keys without
     // regard to case, blanks around names and the "=" ignored, a value's trailing blanks
     // cut and one pair of enclosing double quotes removed, ";" at a line's start a
     // comment, lines without "=" no key, the first key of a name and the first section
     // of a name the ones that count. Any text parses; nothing fails.
-    static ProfileDocument fromText(const QString &text);
+    static ProfileDocument fromText(QString text);
 
     // Decodes bytes as a file's content is decoded, then parses them.
     static ProfileDocument fromBytes(const QByteArray &bytes);
@@ -26,13 +32,13 @@ public:
     static ProfileDocument fromFile(const QString &path, bool *ok = nullptr);
 
     // The value, or fallback when the section or the key is missing.
-    QString value(const QString &section, const QString &key, const QString &fallback) const;
+    QString value(QStringView section, QStringView key, const QString &fallback) const;
 
     // Replaces the value where the key stands, adds a missing key at the end of its
     // section and a missing section at the end of the document. Every other line is
     // kept as it stands. A value with blanks at either end, or one enclosed in double
     // quotes, is written in double quotes so that it reads back unchanged.
-    void setValue(const QString &section, const QString &key, const QString &value);
+    void setValue(QStringView section, QStringView key, QStringView value);
 
     // Every line followed by CR LF.
     QByteArray toUtf8() const;
@@ -44,18 +50,23 @@ public:
 private:
     struct Key {
         int line;
-        QString value;
+        QStringView value;
     };
     struct Section {
-        std::vector<QString> lines; // the header first, unless it is the preamble
-        QHash<QString, Key> keys;   // by lower-case name; first occurrence only
-        int lastContentLine = 0;    // where a new key goes after
+        std::vector<QStringView> lines; // the header first, unless it is the preamble
+        QHash<QStringView, Key> keys;   // by lower-case name; first occurrence only
+        int lastContentLine = 0;        // a new key goes after it
     };
 
-    Section *findSection(const QString &name);
-    const Section *findSection(const QString &name) const;
-    void addLine(Section &section, const QString &line);
+    int findSection(QStringView name) const; // -1 when missing
+    QStringView own(QString text);
+    QStringView lowerKey(QStringView key);
+    void indexLine(Section &section, int index);
 
+    // Every line is a view into the text read or into a string this document made; the
+    // strings' data never moves, so the views stay valid.
+    QString m_text;
+    std::deque<QString> m_owned;
     std::vector<Section> m_sections; // [0] holds the lines before the first section
-    QHash<QString, int> m_sectionIndex;
+    QHash<QStringView, int> m_sectionIndex; // by lower-case name; first occurrence only
 };

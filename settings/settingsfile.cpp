@@ -12,7 +12,30 @@ namespace {
 
 const QString kAbsent = QStringLiteral("not");
 
-std::optional<QString> read(const ProfileDocument &doc, const QString &section, const QString &key)
+// "time" and the position in decimal, without an allocation: a full list has 32,767.
+class EntryKey
+{
+public:
+    explicit EntryKey(int position)
+    {
+        char16_t digits[12];
+        int n = 0;
+        do {
+            digits[n++] = char16_t(u'0' + position % 10);
+            position /= 10;
+        } while (position > 0);
+        m_size = 4;
+        while (n > 0)
+            m_text[m_size++] = digits[--n];
+    }
+    operator QStringView() const { return QStringView(m_text, m_size); }
+
+private:
+    char16_t m_text[16] = {u't', u'i', u'm', u'e'};
+    int m_size;
+};
+
+std::optional<QString> read(const ProfileDocument &doc, QStringView section, QStringView key)
 {
     QString value = doc.value(section, key, kAbsent);
     if (value.startsWith(kAbsent))
@@ -29,9 +52,9 @@ QStringList readList(const ProfileDocument &doc, const QString &section)
     if (!ok)
         return entries;
     const int expected = qMin(count, kMaxEntries);
+    entries.reserve(qMax(expected, 0));
     while (entries.size() < expected) {
-        const std::optional<QString> entry =
-            read(doc, section, QLatin1String("time") + QString::number(entries.size()));
+        const std::optional<QString> entry = read(doc, section, EntryKey(int(entries.size())));
         if (!entry)
             break;
         entries.append(*entry);
@@ -43,7 +66,7 @@ void writeList(ProfileDocument &doc, const QString &section, const QStringList &
 {
     doc.setValue(section, QStringLiteral("Count"), QString::number(entries.size()));
     for (int i = 0; i < entries.size(); ++i)
-        doc.setValue(section, QLatin1String("time") + QString::number(i), entries[i]);
+        doc.setValue(section, EntryKey(i), entries[i]);
 }
 
 } // namespace

@@ -5,26 +5,14 @@
 #include "profiledocument.h"
 #include "settingsfile.h"
 
-#include <QListWidget>
+#include "listbox.h"
 
 #include <cstdio>
 
-namespace {
-
-QStringList entriesOf(const QListWidget &list)
-{
-    QStringList entries;
-    entries.reserve(list.count());
-    for (int i = 0; i < list.count(); ++i)
-        entries.append(list.item(i)->text());
-    return entries;
-}
-
-} // namespace
-
 void tollwk::LoadSettings()
 {
-    const LoadedSettings s = readSettings(ProfileDocument::fromFile(m_settingsPath));
+    m_settingsFile = std::make_unique<ProfileDocument>(ProfileDocument::fromFile(m_settingsPath));
+    const LoadedSettings s = readSettings(*m_settingsFile);
     List1[0]->addItems(s.notices);
     if (s.noticeSound)
         Sname[0]->setText(*s.noticeSound);
@@ -40,10 +28,11 @@ void tollwk::LoadSettings()
 
 void tollwk::SaveSettings()
 {
-    // Read again so that lines written by others since start-up survive.
-    ProfileDocument doc = ProfileDocument::fromFile(m_settingsPath);
-    writeSettings(doc, SettingsSnapshot{entriesOf(*List1[0]), Sname[0]->text(),
-                                        entriesOf(*List1[1]), Sname[1]->text(),
+    if (!m_settingsFile)
+        m_settingsFile = std::make_unique<ProfileDocument>(ProfileDocument::fromFile(m_settingsPath));
+    ProfileDocument &doc = *m_settingsFile;
+    writeSettings(doc, SettingsSnapshot{List1[0]->entries(), Sname[0]->text(),
+                                        List1[1]->entries(), Sname[1]->text(),
                                         byoukan->text(), hunkan->text()});
     QString error;
     m_saveOk = doc.save(m_settingsPath, &error);

@@ -3,7 +3,7 @@
 #include "limitedlineedit.h"
 #include "windowfixture.h"
 
-#include <QListWidget>
+#include "listbox.h"
 #include <QPushButton>
 #include <QtTest>
 

@@ -4,7 +4,7 @@
 #include "windowfixture.h"
 
 #include <QClipboard>
-#include <QListWidget>
+#include "listbox.h"
 #include <QPushButton>
 #include <QtTest>
 
@@ -208,15 +208,15 @@ void TestEntryFields::fullListTakesNoMore()
 
 void TestEntryFields::deleting()
 {
-    QListWidget *list = w().List1[0];
+    ListBox *list = w().List1[0];
     setEntries(list, {QStringLiteral("01:00"), QStringLiteral("02:00"), QStringLiteral("03:00")});
     setEntries(w().List1[1], {QStringLiteral("09:00")});
     w().BTN_sakujyo[0]->click(); // nothing selected
     QCOMPARE(list->count(), 3);
-    list->item(0)->setSelected(true);
+    list->setSelectedRow(0);
     w().BTN_sakujyo[0]->click();
     QCOMPARE(entries(list), (QStringList{"02:00", "03:00"}));
-    QVERIFY(list->selectedItems().isEmpty());
+    QVERIFY(list->selectedRow() == -1);
     w().BTN_sakujyo[0]->click(); // a second press deletes nothing
     QCOMPARE(list->count(), 2);
     QCOMPARE(w().List1[1]->count(), 1);

@@ -3,7 +3,7 @@
 #include "limitedlineedit.h"
 #include "windowfixture.h"
 
-#include <QListWidget>
+#include "listbox.h"
 #include <QtTest>
 
 #include <csignal>
@@ -78,7 +78,7 @@ void TestSettings::saveAfterDeleteKeepsTheStaleKey()
     {
         WindowFixture f(path());
         f.window->LoadSettings();
-        f.window->List1[1]->item(0)->setSelected(true);
+        f.window->List1[1]->setSelectedRow(0);
         f.window->BTN_sakujyo_Click(1);
         f.window->SaveSettings();
     }
@@ -267,7 +267,7 @@ void TestSettings::garbageFileLoads()
     WindowFixture f(path());
     f.window->Form_Load();
     QCOMPARE(f.window->List1[0]->count(), 1);
-    QCOMPARE(f.window->List1[0]->item(0)->text().size(), 100000);
+    QCOMPARE(f.window->List1[0]->text(0).size(), 100000);
 }
 
 void TestSettings::startUpAndShutDown()

@@ -3,7 +3,7 @@
 #include "exchangesort.h"
 #include "windowfixture.h"
 
-#include <QListWidget>
+#include "listbox.h"
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QtTest>
@@ -155,11 +155,11 @@ void TestSorting::buttonsSortOnlyTheirPanel()
     const QStringList mixed{QStringLiteral("09:00"), QStringLiteral("01:00")};
     setEntries(f.window->List1[0], mixed);
     setEntries(f.window->List1[1], mixed);
-    f.window->List1[0]->item(1)->setSelected(true);
+    f.window->List1[0]->setSelectedRow(1);
     f.window->usorting[0]->click();
     QCOMPARE(entries(f.window->List1[0]), (QStringList{"01:00", "09:00"}));
     QCOMPARE(entries(f.window->List1[1]), mixed);
-    QCOMPARE(f.window->List1[0]->selectedItems().constFirst()->text(), QStringLiteral("09:00"));
+    QCOMPARE(f.window->List1[0]->text(f.window->List1[0]->selectedRow()), QStringLiteral("09:00"));
     f.window->dsorting[1]->click();
     QCOMPARE(entries(f.window->List1[1]), mixed);
     f.window->usorting[1]->click();

@@ -11,7 +11,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
-#include <QListWidget>
+#include "listbox.h"
 #include <QPushButton>
 #include <QtTest>
 

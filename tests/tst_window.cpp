@@ -7,7 +7,7 @@
 #include <QClipboard>
 #include <QGroupBox>
 #include <QLabel>
-#include <QListWidget>
+#include "listbox.h"
 #include <QPushButton>
 #include <QtTest>
 
@@ -102,7 +102,7 @@ void TestWindow::controls()
                    (twips.height() + 7) / 15);
     QCOMPARE(w->geometry(), px);
     QVERIFY(!w->accessibleName().isEmpty());
-    if (auto *list = qobject_cast<QListWidget *>(w))
+    if (auto *list = qobject_cast<ListBox *>(w))
         QCOMPARE(list->count(), 0);
 }
 

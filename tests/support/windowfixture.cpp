@@ -1,6 +1,6 @@
 #include "windowfixture.h"
 
-#include <QListWidget>
+#include "listbox.h"
 #include <QTest>
 
 WindowFixture::WindowFixture(const QString &settingsPath)
@@ -15,15 +15,12 @@ bool WindowFixture::showActive()
     return QTest::qWaitForWindowActive(window.get());
 }
 
-QStringList entries(const QListWidget *list)
+QStringList entries(const ListBox *list)
 {
-    QStringList result;
-    for (int i = 0; i < list->count(); ++i)
-        result.append(list->item(i)->text());
-    return result;
+    return list->entries();
 }
 
-void setEntries(QListWidget *list, const QStringList &entries)
+void setEntries(ListBox *list, const QStringList &entries)
 {
     list->clear();
     list->addItems(entries);

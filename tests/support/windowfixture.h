@@ -7,6 +7,8 @@
 #include "wavplayer.h"
 
 #include <QSignalSpy>
+
+class ListBox;
 #include <memory>
 
 struct WindowFixture {
@@ -22,5 +24,5 @@ struct WindowFixture {
     bool showActive();
 };
 
-QStringList entries(const QListWidget *list);
-void setEntries(QListWidget *list, const QStringList &entries);
+QStringList entries(const ListBox *list);
+void setEntries(ListBox *list, const QStringList &entries);

@@ -1,0 +1,241 @@
+#!/usr/bin/env bash
+# The whole program as a person uses it: the real binary in a real X server with a window
+# manager, real keystrokes, the window closed through the window manager, and a private
+# sound server whose output is recorded. Each scenario has its own home and settings file.
+# Usage: run-e2e.sh TOLLWICK AUDIOCHECK
+set -uo pipefail
+
+tollwick="$1"
+audiocheck="$2"
+artifacts="${TOLLWICK_ARTIFACTS:-$(pwd)/artifacts}"
+mkdir -p "$artifacts"
+work="$(mktemp -d)"
+pids=()
+passed=0
+failed=0
+
+cleanup() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
+    sleep 0.3
+    for pid in "${pids[@]}"; do kill -9 "$pid" 2>/dev/null; done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+# Waits until a command succeeds, at most $1 seconds.
+wait_for() {
+    local seconds="$1"
+    shift
+    local deadline=$((SECONDS + seconds))
+    until "$@" >/dev/null 2>&1; do
+        [ "$SECONDS" -ge "$deadline" ] && return 1
+        sleep 0.1
+    done
+}
+
+# --- the desktop: X server, window manager, sound server -------------------------------
+exec 3>"$work/display"
+Xvfb -displayfd 3 -screen 0 1280x800x24 -dpi 96 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+pids+=($!)
+exec 3>&-
+wait_for 10 test -s "$work/display" || { echo "Xvfb did not start"; echo "0 passed, 1 failed"; exit 1; }
+export DISPLAY=":$(head -n 1 "$work/display")"
+openbox --sm-disable >"$work/openbox.log" 2>&1 &
+pids+=($!)
+wait_for 10 xprop -root _NET_SUPPORTING_WM_CHECK || { echo "openbox did not start"; echo "0 passed, 1 failed"; exit 1; }
+
+mkdir -p "$work/pulse" && chmod 700 "$work/pulse"
+HOME="$work/pulse" XDG_RUNTIME_DIR="$work/pulse" pulseaudio --daemonize=no --exit-idle-time=-1 -n \
+    --use-pid-file=no --log-level=error \
+    --load="module-null-sink sink_name=e2e rate=48000" \
+    --load="module-native-protocol-unix auth-anonymous=1 socket=$work/pulse/native" \
+    >"$work/pulse.log" 2>&1 &
+pids+=($!)
+export PULSE_SERVER="unix:$work/pulse/native"
+wait_for 10 test -S "$work/pulse/native" || { echo "pulseaudio did not start"; echo "0 passed, 1 failed"; exit 1; }
+
+sox -n -r 48000 -c 1 -b 16 "$work/notice.wav" synth 0.4 sine 440 vol 0.5
+sox -n -r 48000 -c 1 -b 16 "$work/alarm.wav" synth 0.3 sine 880 vol 0.5
+
+# --- one scenario's program ------------------------------------------------------------
+app_pid=""
+app_win=""
+home=""
+
+start_app() { # start_app NAME [settings file content]
+    home="$work/$1"
+    mkdir -p "$home/.config/tollwick"
+    [ $# -ge 2 ] && printf '%b' "$2" >"$home/.config/tollwick/tollwk.ini"
+    HOME="$home" XDG_CONFIG_HOME="$home/.config" "$tollwick" >"$home/stdout.log" 2>"$home/stderr.log" &
+    app_pid=$!
+    pids+=("$app_pid")
+    app_win=""
+    local deadline=$((SECONDS + 15))
+    while [ -z "$app_win" ] && [ "$SECONDS" -lt "$deadline" ]; do
+        app_win="$(xdotool search --onlyvisible --pid "$app_pid" --name 'Tollwick' 2>/dev/null | head -n 1)"
+        [ -z "$app_win" ] && sleep 0.1
+    done
+    [ -n "$app_win" ] || return 1
+    xdotool windowactivate --sync "$app_win" >/dev/null 2>&1
+    sleep 0.3
+}
+
+keys() { xdotool key --delay 60 "$@"; sleep 0.2; }
+typed() { xdotool type --delay 120 "$1"; sleep 0.2; }
+
+close_app() { # through the window manager, as its close button does
+    wmctrl -i -c "$app_win"
+    local deadline=$((SECONDS + 15))
+    while kill -0 "$app_pid" 2>/dev/null; do
+        [ "$SECONDS" -ge "$deadline" ] && return 1
+        sleep 0.1
+    done
+    wait "$app_pid"
+}
+
+ini() { tr -d '\r' <"$home/.config/tollwick/tollwk.ini"; }
+ini_has() { ini | grep -qxF -- "$1"; }
+
+scenario() { # scenario NAME FUNCTION
+    echo "--- $1"
+    if "$2"; then
+        passed=$((passed + 1))
+        echo "ok   $1"
+    else
+        failed=$((failed + 1))
+        echo "FAIL $1"
+        [ -n "$home" ] && [ -f "$home/.config/tollwick/tollwk.ini" ] && sed 's/^/     | /' "$home/.config/tollwick/tollwk.ini"
+    fi
+    [ -n "$app_pid" ] && kill -9 "$app_pid" 2>/dev/null
+    app_pid=""
+}
+
+# --- scenarios -------------------------------------------------------------------------
+first_start() {
+    start_app first || return 1
+    [ "$(xdotool getwindowname "$app_win")" = "Tollwick ver1.0" ] || return 1
+    xwininfo -id "$app_win" | grep -q 'Width: 559' || return 1
+    xwininfo -id "$app_win" | grep -q 'Height: 188' || return 1
+    import -window "$app_win" "$artifacts/window-96dpi.png" 2>/dev/null
+    [ ! -e "$home/.config/tollwick/tollwk.ini" ] || return 1
+    close_app || return 1
+    [ "$(cat "$home/.config/tollwick/tollwk.ini")" = "$(printf '[time]\r\nCount=0\r\n[FileName]\r\nFileName=\r\n[time2]\r\nCount=0\r\nbyou=5\r\nhun=3\r\n[FileName2]\r\nFileName=\r')" ]
+}
+
+keyboard_only() {
+    start_app keyboard || return 1
+    typed 0730 && keys space
+    typed 1200 && keys Return
+    keys Tab Tab Tab Tab Tab Tab Tab # from the left hour box to the right one
+    typed 0600 && keys space
+    typed 0615 && keys KP_Enter
+    close_app || return 1
+    ini | tr '\n' ' ' | grep -qF '[time] Count=2 time0=07:30 time1=12:00 [FileName]' &&
+        ini | tr '\n' ' ' | grep -qF '[time2] Count=2 time0=06:00 time1=06:15 byou=5'
+}
+
+wrong_hour_and_minute() {
+    start_app wrong || return 1
+    typed 24 # emptied at once, focus stays
+    typed 23
+    typed 60 # emptied at once
+    typed 59 && keys space
+    close_app || return 1
+    ini_has 'Count=1' && ini_has 'time0=23:59' && ! ini | grep -q 'time1='
+}
+
+delete_and_sorts() {
+    start_app lists '[time]\r\nCount=3\r\ntime0=12:00\r\ntime1=07:30\r\ntime2=23:59\r\n' || return 1
+    keys Tab Tab Tab Down Up # into the list, select its first entry
+    keys Tab space        # delete it
+    keys Tab space        # ascending
+    keys Tab space        # descending
+    close_app || return 1
+    ini | tr '\n' ' ' | grep -qF '[time] Count=2 time0=23:59 time1=07:30 time2=23:59'
+}
+
+tab_cycle() {
+    start_app cycle || return 1
+    keys Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab # to the minutes box
+    typed 10
+    keys Tab && typed 2 # the seconds box
+    keys Tab Tab        # the STOP button, then round to the left hour box
+    typed 0900 && keys space
+    close_app || return 1
+    ini_has 'hun=10' && ini_has 'byou=2' && ini_has 'time0=09:00'
+}
+
+hand_edited() {
+    start_app hand '; my alarms\n[ TIME ]\nCOUNT = 2 \ntime0=25:99\ntime1 = 06:00\n[time2]\ncount=x\ntime0=07:00\nbyou=abc\nhun=99999\n[FileName]\nFileName="/path with blanks /a.wav "\n[Extra]\nkeep=me\n' || return 1
+    close_app || return 1
+    ini_has '; my alarms' && ini_has 'COUNT=2' && ini_has 'time0=25:99' && ini_has 'time1=06:00' &&
+        ini_has 'count=0' && ini_has 'byou=0' && ini_has 'hun=99999' && ini_has 'keep=me' &&
+        ini_has 'FileName="/path with blanks /a.wav "'
+}
+
+sigterm_saves() {
+    start_app sigterm || return 1
+    typed 0800 && keys space
+    kill -TERM "$app_pid"
+    local deadline=$((SECONDS + 10))
+    while kill -0 "$app_pid" 2>/dev/null; do
+        [ "$SECONDS" -ge "$deadline" ] && return 1
+        sleep 0.1
+    done
+    wait "$app_pid" || return 1
+    ini_has 'time0=08:00'
+}
+
+double_size() {
+    home="$work/double"
+    mkdir -p "$home"
+    HOME="$home" XDG_CONFIG_HOME="$home/.config" QT_SCALE_FACTOR=2 "$tollwick" >/dev/null 2>&1 &
+    app_pid=$!
+    pids+=("$app_pid")
+    wait_for 15 bash -c "xdotool search --onlyvisible --pid $app_pid --name Tollwick" || return 1
+    app_win="$(xdotool search --onlyvisible --pid "$app_pid" --name Tollwick | head -n 1)"
+    sleep 0.5
+    import -window "$app_win" "$artifacts/window-192dpi.png" 2>/dev/null
+    xwininfo -id "$app_win" | grep -q 'Width: 1118' && xwininfo -id "$app_win" | grep -q 'Height: 376' &&
+        close_app
+}
+
+# A notice and a ring in the real minute after start: the notice sounds once at the first
+# tick, the ring every 2 s after it until STOP, then silence.
+sound_and_ring() {
+    while [ "$(date +%S | sed 's/^0//')" -lt 3 ] || [ "$(date +%S | sed 's/^0//')" -gt 45 ]; do sleep 1; done
+    local due
+    due="$(date -d '+1 minute' +%H:%M)"
+    parec --device=e2e.monitor --raw --format=s16le --rate=48000 --channels=1 --latency-msec=10 \
+        >"$work/recording.raw" &
+    local rec=$!
+    pids+=("$rec")
+    start_app sound "[time]\r\nCount=1\r\ntime0=$due\r\n[FileName]\r\nFileName=$work/notice.wav\r\n[time2]\r\nCount=1\r\ntime0=$due\r\nbyou=2\r\nhun=3\r\n[FileName2]\r\nFileName=$work/alarm.wav\r\n" || return 1
+    wait_for 80 bash -c "[ \"\$(xdotool getwindowname $app_win)\" = '$due' ]" || return 1
+    sleep 7.2
+    keys Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab # to STOP
+    keys space
+    sleep 5
+    kill "$rec"
+    wait "$rec" 2>/dev/null
+    close_app || return 1
+    "$audiocheck" "$work/recording.raw" | tee "$work/bursts.txt" | sed 's/^/     /'
+    # the notice, then three or four rings 2 s apart, then nothing in the last 5 s
+    local count
+    count="$(awk '/^bursts/ {print $2}' "$work/bursts.txt")"
+    [ "$count" -ge 4 ] && [ "$count" -le 5 ] || return 1
+    awk '/^burst / {t[n++]=$2} END {for (i=2;i<n;i++) {g=t[i]-t[i-1]; if (g<1800||g>2200) exit 1}}' "$work/bursts.txt"
+}
+
+scenario "first start without a settings file" first_start
+scenario "typing times into both panels with the keyboard only" keyboard_only
+scenario "a wrong hour and a wrong minute are emptied" wrong_hour_and_minute
+scenario "delete and both sorts reached by Tab" delete_and_sorts
+scenario "the whole tab cycle, timings saved" tab_cycle
+scenario "a hand-edited file with odd values" hand_edited
+scenario "SIGTERM saves the settings" sigterm_saves
+scenario "twice the size at scale factor 2" double_size
+scenario "a notice and a ring with STOP, heard" sound_and_ring
+
+echo "e2e: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
