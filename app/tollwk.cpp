@@ -33,8 +33,10 @@ QFont gothic(qreal points)
 {
     // The form's face does not exist on Linux; a Japanese Gothic face takes its place.
     QFont font;
+    // IPA P Gothic was drawn as its stand-in, with matching widths, and its simple
+    // tables keep a few megabytes of font out of memory that Noto's would take.
     font.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("MS PGothic"),
-                      QStringLiteral("Noto Sans CJK JP"), QStringLiteral("IPAPGothic"),
+                      QStringLiteral("IPAPGothic"), QStringLiteral("Noto Sans CJK JP"),
                       QStringLiteral("VL PGothic"), QStringLiteral("Sans Serif")});
     font.setPointSizeF(points);
     font.setBold(points > 10);

@@ -1,13 +1,14 @@
-// SoundPlayer that decodes with libsndfile and plays through Qt's audio output.
+// The program's SoundPlayer: WAV files decoded with libsndfile, played through Qt's
+// audio output into the desktop's sound server.
 #pragma once
 
 #include "soundplayer.h"
 
+#include <QLibrary>
 #include <QObject>
 #include <memory>
 
-class QAudioSink;
-class SoundStream;
+class SoundBackend;
 
 class WavPlayer final : public QObject, public SoundPlayer
 {
@@ -16,10 +17,11 @@ public:
     explicit WavPlayer(QObject *parent);
     ~WavPlayer() override;
 
+    // Loads the sound module at the first call; without it every play stays silent.
     void play(const QString &path) override;
 
     // True while a stream to the sound server is open.
-    bool isPlaying() const { return m_sink != nullptr; }
+    bool isPlaying() const;
 
 Q_SIGNALS:
     // Emitted for every play request, also for one that stays silent.
@@ -28,9 +30,9 @@ Q_SIGNALS:
     void finished();
 
 private:
-    void stopCurrent();
-    void onStateChanged();
+    bool loadBackend();
 
-    QAudioSink *m_sink = nullptr;
-    SoundStream *m_stream = nullptr;
+    QLibrary m_module;
+    std::unique_ptr<SoundBackend> m_backend;
+    bool m_triedLoading = false;
 };

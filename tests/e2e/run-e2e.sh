@@ -42,7 +42,8 @@ wait_for 10 test -s "$work/display" || { echo "Xvfb did not start"; echo "0 pass
 export DISPLAY=":$(head -n 1 "$work/display")"
 openbox --sm-disable >"$work/openbox.log" 2>&1 &
 pids+=($!)
-wait_for 10 xprop -root _NET_SUPPORTING_WM_CHECK || { echo "openbox did not start"; echo "0 passed, 1 failed"; exit 1; }
+wm_ready() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
+wait_for 10 wm_ready || { echo "openbox did not start"; echo "0 passed, 1 failed"; exit 1; }
 
 mkdir -p "$work/pulse" && chmod 700 "$work/pulse"
 HOME="$work/pulse" XDG_RUNTIME_DIR="$work/pulse" pulseaudio --daemonize=no --exit-idle-time=-1 -n \
