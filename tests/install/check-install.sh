@@ -28,6 +28,7 @@ check "desktop entry installed" test -f "$root/share/applications/$id.desktop"
 check "icon 16x16" test -f "$root/share/icons/hicolor/16x16/apps/$id.png"
 check "icon 32x32" test -f "$root/share/icons/hicolor/32x32/apps/$id.png"
 check "icon scalable" test -f "$root/share/icons/hicolor/scalable/apps/$id.svg"
+check "sound module installed" bash -c "ls '$root'/lib/*/tollwick/libtollwick_sound.so '$root'/lib/tollwick/libtollwick_sound.so 2>/dev/null | grep -q ."
 check "metainfo installed" test -f "$root/share/metainfo/$id.metainfo.xml"
 no_warnings() { out="$("$@" 2>&1)"; echo "$out"; [ -z "$out" ]; }
 check "desktop-file-validate, no error or warning" \
