@@ -26,7 +26,11 @@ int main(int argc, char *argv[])
     // Logging out, shutting down or a kill from a terminal close the window as its close
     // button does, so the settings are saved.
     ShutdownSignals shutdown(&app);
-    QObject::connect(&shutdown, &ShutdownSignals::received, &window, [&window] { window.close(); });
+    QObject::connect(&shutdown, &ShutdownSignals::received, &window, [&window] {
+        window.close();
+        // Also leaves the loop of a file dialog that may be open.
+        QCoreApplication::quit();
+    });
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &window, [&window] { window.close(); });
 
     window.Form_Load();

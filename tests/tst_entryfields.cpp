@@ -40,6 +40,16 @@ private:
             QCoreApplication::processEvents();
         }
     }
+    // Typed key by key, or pasted with Ctrl+V when it starts with "paste:".
+    void enter(const QString &input)
+    {
+        if (input.startsWith(QLatin1String("paste:"))) {
+            QGuiApplication::clipboard()->setText(input.mid(6));
+            key(Qt::Key_V, Qt::ControlModifier);
+        } else {
+            type(input);
+        }
+    }
     std::unique_ptr<WindowFixture> m_fixture;
 };
 
@@ -86,12 +96,7 @@ void TestEntryFields::timeBoxes()
     QFETCH(QString, box);
     QFETCH(QString, input);
     w().findChild<QWidget *>(box)->setFocus();
-    if (input.startsWith(QLatin1String("paste:"))) {
-        QGuiApplication::clipboard()->setText(input.mid(6));
-        key(Qt::Key_V, Qt::ControlModifier);
-    } else {
-        type(input);
-    }
+    enter(input);
     QTEST(w().findChild<LimitedLineEdit *>(box)->text(), "text");
     QTEST(QApplication::focusWidget()->objectName(), "focus");
 }
@@ -119,12 +124,7 @@ void TestEntryFields::intervalBoxes()
     key(Qt::Key_Delete);
     QCOMPARE(edit->text(), QStringLiteral("0"));
     edit->selectAll();
-    if (input.startsWith(QLatin1String("paste:"))) {
-        QGuiApplication::clipboard()->setText(input.mid(6));
-        key(Qt::Key_V, Qt::ControlModifier);
-    } else {
-        type(input);
-    }
+    enter(input);
     QTEST(edit->text(), "text");
     QCOMPARE(QApplication::focusWidget(), edit); // no focus movement from these boxes
 }
