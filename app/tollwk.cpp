@@ -100,7 +100,7 @@ tollwk::tollwk(Clock &clock, SoundPlayer &sound, FileDialog &dialog, QString set
     Timer1 = new IntervalTimer(this);
     Timer2 = new IntervalTimer(this);
     createControls();
-    setTabOrder();
+    setUpTabOrder();
     connectHandlers();
     time1[0]->setFocus();
 }
@@ -164,15 +164,15 @@ void tollwk::createControls()
         l->lower();
 }
 
-void tollwk::setTabOrder()
+void tollwk::setUpTabOrder()
 {
-    const QWidget *const order[] = {
+    QWidget *const order[] = {
         time1[0], time2[0], btn_tuika[0], List1[0], BTN_sakujyo[0], usorting[0], dsorting[0],
         time1[1], time2[1], btn_tuika[1], List1[1], BTN_sakujyo[1], usorting[1], dsorting[1],
         hunkan,   byoukan,  btn_stop,
     };
     for (size_t i = 1; i < std::size(order); ++i)
-        QWidget::setTabOrder(const_cast<QWidget *>(order[i - 1]), const_cast<QWidget *>(order[i]));
+        QWidget::setTabOrder(order[i - 1], order[i]);
 }
 
 void tollwk::connectHandlers()

@@ -85,7 +85,7 @@ protected:
 private:
     void createControls();
     void connectHandlers();
-    void setTabOrder();
+    void setUpTabOrder();
 
     Clock &m_clock;
     SoundPlayer &m_sound;
