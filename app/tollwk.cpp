@@ -83,11 +83,13 @@ LimitedLineEdit *textBox(QWidget *parent, int limit, const QString &name, const 
 
 tollwk::tollwk(Clock &clock, SoundPlayer &sound, FileDialog &dialog, QString settingsPath,
                QWidget *parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                          | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
-                          | Qt::WindowCloseButtonHint),
-      CommonDialog1(dialog), m_clock(clock), m_sound(sound),
-      m_settingsPath(std::move(settingsPath))
+    : QWidget(parent,
+              Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                  | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
+    , CommonDialog1(dialog)
+    , m_clock(clock)
+    , m_sound(sound)
+    , m_settingsPath(std::move(settingsPath))
 {
     setObjectName(QStringLiteral("tollwk"));
     setWindowTitle(QStringLiteral("Tollwick ver1.0"));
@@ -109,7 +111,7 @@ tollwk::~tollwk() = default;
 
 void tollwk::createControls()
 {
-    const Twips tw{logicalDpiX() > 0 ? logicalDpiX() : 96};
+    const Twips tw {logicalDpiX() > 0 ? logicalDpiX() : 96};
     setFixedSize(tw(kClientWidth), tw(kClientHeight)); // a fixed single border
 
     Frame2 = place(new QGroupBox(QStringLiteral("お知らせ"), this), QStringLiteral("Frame2"),
@@ -117,27 +119,32 @@ void tollwk::createControls()
     Frame1 = place(new QGroupBox(QStringLiteral("目覚まし"), this), QStringLiteral("Frame1"),
                    tw.rect(3000, 0, 5295, 2775), QStringLiteral("目覚まし"));
 
-    const std::array<QGroupBox *, 2> frames{Frame2, Frame1};
+    const std::array<QGroupBox *, 2> frames {Frame2, Frame1};
     for (int i = 0; i < 2; ++i) {
         QWidget *f = frames[i];
         auto name = [i](const char *base) {
             return QStringLiteral("%1(%2)").arg(QLatin1String(base)).arg(i);
         };
         sansyou[i] = button(f, QStringLiteral("参照"), name("sansyou"), tw.rect(1560, 0, 495, 255));
-        PlaySound[i] = button(f, QStringLiteral("再生"), name("PlaySound"), tw.rect(2160, 0, 495, 255));
+        PlaySound[i] =
+            button(f, QStringLiteral("再生"), name("PlaySound"), tw.rect(2160, 0, 495, 255));
         Sname[i] = textBox(f, 0, name("Sname"), tw.rect(120, 240, 2535, 270),
                            QStringLiteral("サウンドファイル"));
-        List1[i] = place(new ListBox(f), name("List1"), tw.rect(120, 600, 1215, 2040),
-                         frames[i]->title());
+        List1[i] =
+            place(new ListBox(f), name("List1"), tw.rect(120, 600, 1215, 2040), frames[i]->title());
         time1[i] = textBox(f, kTypedLimit, name("time1"), tw.rect(1440, 720, 495, 375),
                            QStringLiteral("時"));
         Label1[i] = label(f, QStringLiteral(":"), name("Label1"), tw.rect(1995, 645, 135, 615));
         time2[i] = textBox(f, kTypedLimit, name("time2"), tw.rect(2160, 720, 495, 375),
                            QStringLiteral("分"));
-        btn_tuika[i] = button(f, QStringLiteral("追加"), name("btn_tuika"), tw.rect(1440, 1200, 1215, 495));
-        BTN_sakujyo[i] = button(f, QStringLiteral("削除"), name("BTN_sakujyo"), tw.rect(1440, 1800, 1215, 495));
-        usorting[i] = button(f, QStringLiteral("昇順"), name("usorting"), tw.rect(1440, 2400, 615, 300));
-        dsorting[i] = button(f, QStringLiteral("降順"), name("dsorting"), tw.rect(2040, 2400, 615, 300));
+        btn_tuika[i] =
+            button(f, QStringLiteral("追加"), name("btn_tuika"), tw.rect(1440, 1200, 1215, 495));
+        BTN_sakujyo[i] =
+            button(f, QStringLiteral("削除"), name("BTN_sakujyo"), tw.rect(1440, 1800, 1215, 495));
+        usorting[i] =
+            button(f, QStringLiteral("昇順"), name("usorting"), tw.rect(1440, 2400, 615, 300));
+        dsorting[i] =
+            button(f, QStringLiteral("降順"), name("dsorting"), tw.rect(2040, 2400, 615, 300));
 
         for (QWidget *w : {static_cast<QWidget *>(sansyou[i]), static_cast<QWidget *>(PlaySound[i]),
                            static_cast<QWidget *>(Sname[i])})
@@ -147,16 +154,20 @@ void tollwk::createControls()
         Label1[i]->setFont(gothic(21.75));
     }
 
-    Label2 = label(Frame1, QStringLiteral("時間になったら"), QStringLiteral("Label2"), tw.rect(2760, 240, 1335, 375));
-    Label4 = label(Frame1, QStringLiteral("秒ごとに"), QStringLiteral("Label4"), tw.rect(3120, 480, 975, 255));
-    Label3 = label(Frame1, QStringLiteral("分間鳴らす"), QStringLiteral("Label3"), tw.rect(4200, 480, 975, 375));
+    Label2 = label(Frame1, QStringLiteral("時間になったら"), QStringLiteral("Label2"),
+                   tw.rect(2760, 240, 1335, 375));
+    Label4 = label(Frame1, QStringLiteral("秒ごとに"), QStringLiteral("Label4"),
+                   tw.rect(3120, 480, 975, 255));
+    Label3 = label(Frame1, QStringLiteral("分間鳴らす"), QStringLiteral("Label3"),
+                   tw.rect(4200, 480, 975, 375));
     byoukan = textBox(Frame1, kTypedLimit, QStringLiteral("byoukan"), tw.rect(2760, 480, 375, 270),
                       QStringLiteral("秒"));
     hunkan = textBox(Frame1, kTypedLimit, QStringLiteral("hunkan"), tw.rect(3840, 480, 375, 270),
                      QStringLiteral("分間"));
     byoukan->setText(QStringLiteral("5"));
     hunkan->setText(QStringLiteral("3"));
-    btn_stop = button(Frame1, QStringLiteral("STOP"), QStringLiteral("btn_stop"), tw.rect(2760, 840, 2415, 1815));
+    btn_stop = button(Frame1, QStringLiteral("STOP"), QStringLiteral("btn_stop"),
+                      tw.rect(2760, 840, 2415, 1815));
     btn_stop->setFont(gothic(21.75));
 
     // The labels overlap the boxes beside them; the boxes stay on top.
@@ -167,9 +178,9 @@ void tollwk::createControls()
 void tollwk::setUpTabOrder()
 {
     QWidget *const order[] = {
-        time1[0], time2[0], btn_tuika[0], List1[0], BTN_sakujyo[0], usorting[0], dsorting[0],
-        time1[1], time2[1], btn_tuika[1], List1[1], BTN_sakujyo[1], usorting[1], dsorting[1],
-        hunkan,   byoukan,  btn_stop,
+        time1[0],    time2[0],    btn_tuika[0], List1[0],     BTN_sakujyo[0], usorting[0],
+        dsorting[0], time1[1],    time2[1],     btn_tuika[1], List1[1],       BTN_sakujyo[1],
+        usorting[1], dsorting[1], hunkan,       byoukan,      btn_stop,
     };
     for (size_t i = 1; i < std::size(order); ++i)
         QWidget::setTabOrder(order[i - 1], order[i]);

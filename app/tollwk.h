@@ -32,17 +32,17 @@ public:
     // Controls, by their names; pairs are indexed by the panel index (0 notice, 1 alarm).
     QGroupBox *Frame1 = nullptr;
     QGroupBox *Frame2 = nullptr;
-    std::array<QPushButton *, 2> sansyou{};
-    std::array<QPushButton *, 2> PlaySound{};
-    std::array<LimitedLineEdit *, 2> Sname{};
-    std::array<ListBox *, 2> List1{};
-    std::array<LimitedLineEdit *, 2> time1{};
-    std::array<QLabel *, 2> Label1{};
-    std::array<LimitedLineEdit *, 2> time2{};
-    std::array<QPushButton *, 2> btn_tuika{};
-    std::array<QPushButton *, 2> BTN_sakujyo{};
-    std::array<QPushButton *, 2> usorting{};
-    std::array<QPushButton *, 2> dsorting{};
+    std::array<QPushButton *, 2> sansyou {};
+    std::array<QPushButton *, 2> PlaySound {};
+    std::array<LimitedLineEdit *, 2> Sname {};
+    std::array<ListBox *, 2> List1 {};
+    std::array<LimitedLineEdit *, 2> time1 {};
+    std::array<QLabel *, 2> Label1 {};
+    std::array<LimitedLineEdit *, 2> time2 {};
+    std::array<QPushButton *, 2> btn_tuika {};
+    std::array<QPushButton *, 2> BTN_sakujyo {};
+    std::array<QPushButton *, 2> usorting {};
+    std::array<QPushButton *, 2> dsorting {};
     QLabel *Label2 = nullptr;
     LimitedLineEdit *byoukan = nullptr;
     QLabel *Label4 = nullptr;

@@ -39,9 +39,13 @@ QStringList randomList(int size, int distinct, quint32 seed)
     for (int i = 0; i < size; ++i) {
         const int minute = int(random.bounded(distinct)) * 1439 / qMax(1, distinct - 1);
         if (minute % 60 < 40 && minute >= 60 && random.bounded(2))
-            list.append(QStringLiteral("%1:%2").arg(minute / 60 - 1, 2, 10, QLatin1Char('0')).arg(minute % 60 + 60));
+            list.append(QStringLiteral("%1:%2")
+                            .arg(minute / 60 - 1, 2, 10, QLatin1Char('0'))
+                            .arg(minute % 60 + 60));
         else
-            list.append(QStringLiteral("%1:%2").arg(minute / 60, 2, 10, QLatin1Char('0')).arg(minute % 60, 2, 10, QLatin1Char('0')));
+            list.append(QStringLiteral("%1:%2")
+                            .arg(minute / 60, 2, 10, QLatin1Char('0'))
+                            .arg(minute % 60, 2, 10, QLatin1Char('0')));
     }
     return list;
 }
@@ -77,9 +81,13 @@ int main(int argc, char *argv[])
         const QStringList small = randomList(2000, 10, 9);
         const double fast = medianMs(9, [&] { sortedEntries(small, SortDirection::Ascending); });
         QStringList copy = small;
-        const double slow = medianMs(1, [&] { copy = small; transcribedSort(copy); });
-        std::printf("  2000 entries: %.3f ms here, %.1f ms for the exchange sort itself (same order: %s)\n",
-                    fast, slow, copy == sortedEntries(small, SortDirection::Ascending) ? "yes" : "NO");
+        const double slow = medianMs(1, [&] {
+            copy = small;
+            transcribedSort(copy);
+        });
+        std::printf(
+            "  2000 entries: %.3f ms here, %.1f ms for the exchange sort itself (same order: %s)\n",
+            fast, slow, copy == sortedEntries(small, SortDirection::Ascending) ? "yes" : "NO");
     }
 
     QTemporaryDir dir;

@@ -16,9 +16,9 @@ public:
     // changed, so reading it for every entry of a long list stays cheap.
     void refresh();
 
-    const QString &text() const { return m_text; }   // "hh:mm", 24-hour, fixed ":"
+    const QString &text() const { return m_text; } // "hh:mm", 24-hour, fixed ":"
     int minuteOfDay() const { return m_minuteOfDay; } // 0 to 1439
-    qint64 serialMinute() const { return m_serial; }  // local minutes since a fixed day
+    qint64 serialMinute() const { return m_serial; } // local minutes since a fixed day
 
 private:
     const Clock &m_clock;

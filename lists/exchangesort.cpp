@@ -25,7 +25,10 @@ constexpr int kKeyCount = 6040; // four decimal digits weighted 600, 60, 10, 1
 class Fenwick
 {
 public:
-    explicit Fenwick(int size) : m_tree(size + 1, 0) {}
+    explicit Fenwick(int size)
+        : m_tree(size + 1, 0)
+    {
+    }
     void add(int key)
     {
         for (int i = key + 1; i < int(m_tree.size()); i += i & -i)

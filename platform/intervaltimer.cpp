@@ -2,7 +2,8 @@
 #include "intervaltimer.h"
 
 IntervalTimer::IntervalTimer(QObject *parent)
-    : QObject(parent), m_timer(this)
+    : QObject(parent)
+    , m_timer(this)
 {
     // Coarse timers may fire up to 5 % early or late, which for a 60 s tick could let a
     // minute pass unchecked or check one twice.

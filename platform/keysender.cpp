@@ -6,7 +6,8 @@
 #include <QKeyEvent>
 
 KeySender::KeySender(QWidget *window)
-    : QObject(window), m_window(window)
+    : QObject(window)
+    , m_window(window)
 {
 }
 

@@ -8,7 +8,11 @@
 class LimitedLineEdit::Limit final : public QValidator
 {
 public:
-    explicit Limit(LimitedLineEdit *edit) : QValidator(edit), m_edit(edit) {}
+    explicit Limit(LimitedLineEdit *edit)
+        : QValidator(edit)
+        , m_edit(edit)
+    {
+    }
 
     State validate(QString &input, int &pos) const override
     {
@@ -31,8 +35,7 @@ public:
         if (room <= 0)
             return Invalid;
         const qsizetype inserted = input.size() - kept;
-        input = input.left(prefix) + input.mid(prefix, qMin(room, inserted))
-                + input.right(suffix);
+        input = input.left(prefix) + input.mid(prefix, qMin(room, inserted)) + input.right(suffix);
         pos = int(prefix + qMin(room, inserted));
         return Acceptable;
     }
@@ -42,7 +45,8 @@ private:
 };
 
 LimitedLineEdit::LimitedLineEdit(int maxTyped, QWidget *parent)
-    : QLineEdit(parent), m_maxTyped(maxTyped)
+    : QLineEdit(parent)
+    , m_maxTyped(maxTyped)
 {
     setValidator(new Limit(this));
     connect(this, &QLineEdit::textChanged, this,

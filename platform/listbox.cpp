@@ -5,7 +5,8 @@
 #include <QStringListModel>
 
 ListBox::ListBox(QWidget *parent)
-    : QListView(parent), m_model(new QStringListModel(this))
+    : QListView(parent)
+    , m_model(new QStringListModel(this))
 {
     setModel(m_model);
     setSelectionMode(QAbstractItemView::SingleSelection);

@@ -104,7 +104,7 @@ void ProfileDocument::indexLine(Section &section, int index)
     if (isKeyLine(line, &key, &value)) {
         const QStringView lower = lowerKey(key);
         if (!section.keys.contains(lower))
-            section.keys.insert(lower, Key{index, value});
+            section.keys.insert(lower, Key {index, value});
     }
     if (!trimBlanks(line).isEmpty())
         section.lastContentLine = index;
@@ -171,8 +171,8 @@ QString ProfileDocument::value(QStringView section, QStringView key, const QStri
     if (index < 0)
         return fallback;
     const Section *s = &m_sections[index];
-    const auto it = hasUpper(key) ? s->keys.constFind(key.toString().toLower())
-                                  : s->keys.constFind(key);
+    const auto it =
+        hasUpper(key) ? s->keys.constFind(key.toString().toLower()) : s->keys.constFind(key);
     return it == s->keys.constEnd() ? fallback : it->value.toString();
 }
 
@@ -193,9 +193,9 @@ void ProfileDocument::setValue(QStringView section, QStringView key, QStringView
     const QString lower = key.toString().toLower();
     const auto it = s->keys.find(lower);
     // The key keeps the spelling it has in the file; only its value changes.
-    const QStringView written =
-        it != s->keys.end() ? trimBlanks(s->lines[it->line].left(s->lines[it->line].indexOf(u'=')))
-                            : key;
+    const QStringView written = it != s->keys.end()
+        ? trimBlanks(s->lines[it->line].left(s->lines[it->line].indexOf(u'=')))
+        : key;
     QString line;
     line.reserve(written.size() + value.size() + 3);
     line.append(written).append(u'=');
@@ -215,7 +215,7 @@ void ProfileDocument::setValue(QStringView section, QStringView key, QStringView
     const int at = s->lastContentLine + 1;
     s->lines.insert(s->lines.begin() + at, stored);
     s->lastContentLine = at;
-    s->keys.insert(lowerKey(stored.left(written.size())), Key{at, storedValue});
+    s->keys.insert(lowerKey(stored.left(written.size())), Key {at, storedValue});
 }
 
 QByteArray ProfileDocument::toUtf8() const

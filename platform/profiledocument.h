@@ -54,8 +54,8 @@ private:
     };
     struct Section {
         std::vector<QStringView> lines; // the header first, unless it is the preamble
-        QHash<QStringView, Key> keys;   // by lower-case name; first occurrence only
-        int lastContentLine = 0;        // a new key goes after it
+        QHash<QStringView, Key> keys; // by lower-case name; first occurrence only
+        int lastContentLine = 0; // a new key goes after it
     };
 
     int findSection(QStringView name) const; // -1 when missing

@@ -25,8 +25,10 @@ public:
     static constexpr int kTailMs = 400;
 
     SoundStream(SNDFILE *file, const SF_INFO &info, QObject *parent)
-        : QIODevice(parent), m_file(file), m_channels(info.channels),
-          m_tailBytes(qint64(info.samplerate) * info.channels * sizeof(float) * kTailMs / 1000)
+        : QIODevice(parent)
+        , m_file(file)
+        , m_channels(info.channels)
+        , m_tailBytes(qint64(info.samplerate) * info.channels * sizeof(float) * kTailMs / 1000)
     {
     }
     ~SoundStream() override { sf_close(m_file); }

@@ -38,8 +38,8 @@ bool WavPlayer::loadBackend()
         if (candidate.isEmpty() || !QFileInfo::exists(candidate))
             continue;
         m_module.setFileName(candidate);
-        const auto create = reinterpret_cast<CreateSoundBackend>(
-            m_module.resolve(TOLLWICK_SOUND_BACKEND_SYMBOL));
+        const auto create =
+            reinterpret_cast<CreateSoundBackend>(m_module.resolve(TOLLWICK_SOUND_BACKEND_SYMBOL));
         if (!create)
             continue;
         m_backend.reset(create());

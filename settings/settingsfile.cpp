@@ -96,5 +96,5 @@ void writeSettings(ProfileDocument &doc, const SettingsSnapshot &settings)
 QString defaultSettingsPath()
 {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-           + QStringLiteral("/tollwick/tollwk.ini");
+        + QStringLiteral("/tollwick/tollwk.ini");
 }

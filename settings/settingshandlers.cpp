@@ -29,16 +29,17 @@ void tollwk::LoadSettings()
 void tollwk::SaveSettings()
 {
     if (!m_settingsFile)
-        m_settingsFile = std::make_unique<ProfileDocument>(ProfileDocument::fromFile(m_settingsPath));
+        m_settingsFile =
+            std::make_unique<ProfileDocument>(ProfileDocument::fromFile(m_settingsPath));
     ProfileDocument &doc = *m_settingsFile;
-    writeSettings(doc, SettingsSnapshot{List1[0]->entries(), Sname[0]->text(),
-                                        List1[1]->entries(), Sname[1]->text(),
-                                        byoukan->text(), hunkan->text()});
+    writeSettings(doc,
+                  SettingsSnapshot {List1[0]->entries(), Sname[0]->text(), List1[1]->entries(),
+                                    Sname[1]->text(), byoukan->text(), hunkan->text()});
     QString error;
     m_saveOk = doc.save(m_settingsPath, &error);
     if (!m_saveOk) {
         // No message box: the program ends as the user asked, and says why on stderr.
-        std::fprintf(stderr, "tollwick: settings not saved to %s: %s\n",
-                     qPrintable(m_settingsPath), qPrintable(error));
+        std::fprintf(stderr, "tollwick: settings not saved to %s: %s\n", qPrintable(m_settingsPath),
+                     qPrintable(error));
     }
 }

@@ -77,7 +77,8 @@ QMap<QString, int> TestEngine::ringUntilIdle(int limit)
 void TestEngine::caption()
 {
     QCOMPARE(w().windowTitle(), QStringLiteral("Tollwick ver1.0"));
-    for (const auto &[h, m, text] : {std::tuple{7, 5, "07:05"}, {0, 0, "00:00"}, {23, 59, "23:59"}}) {
+    for (const auto &[h, m, text] :
+         {std::tuple {7, 5, "07:05"}, {0, 0, "00:00"}, {23, 59, "23:59"}}) {
         m_f->clock.set(h, m, 30);
         w().Timer1_Timer();
         QCOMPARE(w().windowTitle(), QString::fromLatin1(text));
@@ -87,7 +88,8 @@ void TestEngine::caption()
 
 void TestEngine::onePlayPerNotificationMinute()
 {
-    setEntries(w().List1[0], {QStringLiteral("12:00"), QStringLiteral("12:00"), QStringLiteral("13:00")});
+    setEntries(w().List1[0],
+               {QStringLiteral("12:00"), QStringLiteral("12:00"), QStringLiteral("13:00")});
     m_f->clock.set(12, 0, 10);
     w().Timer1_Timer();
     QCOMPARE(plays(kNotice), 1); // the duplicate ends the scan
@@ -158,7 +160,7 @@ void TestEngine::matchDuringARingRestartsIt()
     QCOMPARE(w().Timer2->interval(), 2000);
     QCOMPARE(w().ringStartMinute, 422);
     const QMap<QString, int> perMinute = ringUntilIdle();
-    QCOMPARE(perMinute.keys(), (QStringList{"07:02", "07:03", "07:04"}));
+    QCOMPARE(perMinute.keys(), (QStringList {"07:02", "07:03", "07:04"}));
 }
 
 void TestEngine::secondsBox_data()
@@ -222,7 +224,7 @@ void TestEngine::ringThroughThreeMinutes()
     m_f->clock.set(QDateTime(QDate(2026, 12, 8), QTime(7, 0, 0, 500)));
     w().Timer1_Timer();
     const QMap<QString, int> perMinute = ringUntilIdle();
-    QCOMPARE(perMinute.keys(), (QStringList{"07:00", "07:01", "07:02"}));
+    QCOMPARE(perMinute.keys(), (QStringList {"07:00", "07:01", "07:02"}));
     QCOMPARE(perMinute.value(QStringLiteral("07:00")), 11); // from 5 s after the match
     QCOMPARE(perMinute.value(QStringLiteral("07:02")), 12);
     QCOMPARE(m_f->clock.local().time().toString(QStringLiteral("HH:mm:ss")),
@@ -234,10 +236,14 @@ void TestEngine::ringAcrossMidnightEnds_data()
     QTest::addColumn<QString>("entry");
     QTest::addColumn<QString>("minutes");
     QTest::addColumn<QStringList>("rang");
-    QTest::newRow("23:58 for 3") << "23:58" << "3" << QStringList{"00:00", "23:58", "23:59"};
-    QTest::newRow("23:59 for 1") << "23:59" << "1" << QStringList{"23:59"};
-    QTest::newRow("23:59 for 0") << "23:59" << "0" << QStringList{};
-    QTest::newRow("23:00 for two days") << "23:00" << "2880" << QStringList{};
+    QTest::newRow("23:58 for 3") << "23:58"
+                                 << "3" << QStringList {"00:00", "23:58", "23:59"};
+    QTest::newRow("23:59 for 1") << "23:59"
+                                 << "1" << QStringList {"23:59"};
+    QTest::newRow("23:59 for 0") << "23:59"
+                                 << "0" << QStringList {};
+    QTest::newRow("23:00 for two days") << "23:00"
+                                        << "2880" << QStringList {};
 }
 
 void TestEngine::ringAcrossMidnightEnds()

@@ -67,28 +67,52 @@ void TestEntryFields::timeBoxes_data()
     QTest::addColumn<QString>("focus");
     const QString h = QStringLiteral("time1(0)"), m = QStringLiteral("time2(0)");
     const QString h1 = QStringLiteral("time1(1)"), m1 = QStringLiteral("time2(1)");
-    QTest::newRow("0 waits") << h << "0" << "0" << h;
-    QTest::newRow("07 moves on") << h << "07" << "07" << m;
-    QTest::newRow("7 alone stays") << h << "7" << "7" << h;
-    QTest::newRow("24 emptied") << h << "24" << "" << h;
-    QTest::newRow("23 moves on") << h << "23" << "23" << m;
-    QTest::newRow("60 emptied") << m << "60" << "" << m;
-    QTest::newRow("59 to the add button") << m << "59" << "59" << "btn_tuika(0)";
-    QTest::newRow("alarm panel 07") << h1 << "07" << "07" << m1;
-    QTest::newRow("alarm panel 30") << m1 << "30" << "30" << "btn_tuika(1)";
-    QTest::newRow("1a emptied whole") << h << "1a" << "" << h;
-    QTest::newRow("a emptied") << h << "a" << "" << h;
-    QTest::newRow("minus emptied") << h << "-" << "" << h;
-    QTest::newRow("blank emptied") << m << " " << "" << m;
-    QTest::newRow("-1 pasted: value -1") << h << "paste:-1" << "" << h;
-    QTest::newRow("-0 pasted: value 0") << h << "paste:-0" << "-0" << m;
-    QTest::newRow("+5") << h << "paste:+5" << "+5" << m;
-    QTest::newRow("blank 5") << h << "paste: 5" << " 5" << m;
-    QTest::newRow("5 blank") << h << "paste:5 " << "5 " << m;
-    QTest::newRow("5 point") << h << "paste:5." << "5." << m;
-    QTest::newRow("point 5: value 0") << h << "paste:.5" << ".5" << m;
-    QTest::newRow("paste cut to two") << h << "paste:123" << "12" << m;
-    QTest::newRow("third digit refused") << m1 << "5" << "5" << m1;
+    QTest::newRow("0 waits") << h << "0"
+                             << "0" << h;
+    QTest::newRow("07 moves on") << h << "07"
+                                 << "07" << m;
+    QTest::newRow("7 alone stays") << h << "7"
+                                   << "7" << h;
+    QTest::newRow("24 emptied") << h << "24"
+                                << "" << h;
+    QTest::newRow("23 moves on") << h << "23"
+                                 << "23" << m;
+    QTest::newRow("60 emptied") << m << "60"
+                                << "" << m;
+    QTest::newRow("59 to the add button") << m << "59"
+                                          << "59"
+                                          << "btn_tuika(0)";
+    QTest::newRow("alarm panel 07") << h1 << "07"
+                                    << "07" << m1;
+    QTest::newRow("alarm panel 30") << m1 << "30"
+                                    << "30"
+                                    << "btn_tuika(1)";
+    QTest::newRow("1a emptied whole") << h << "1a"
+                                      << "" << h;
+    QTest::newRow("a emptied") << h << "a"
+                               << "" << h;
+    QTest::newRow("minus emptied") << h << "-"
+                                   << "" << h;
+    QTest::newRow("blank emptied") << m << " "
+                                   << "" << m;
+    QTest::newRow("-1 pasted: value -1") << h << "paste:-1"
+                                         << "" << h;
+    QTest::newRow("-0 pasted: value 0") << h << "paste:-0"
+                                        << "-0" << m;
+    QTest::newRow("+5") << h << "paste:+5"
+                        << "+5" << m;
+    QTest::newRow("blank 5") << h << "paste: 5"
+                             << " 5" << m;
+    QTest::newRow("5 blank") << h << "paste:5 "
+                             << "5 " << m;
+    QTest::newRow("5 point") << h << "paste:5."
+                             << "5." << m;
+    QTest::newRow("point 5: value 0") << h << "paste:.5"
+                                      << ".5" << m;
+    QTest::newRow("paste cut to two") << h << "paste:123"
+                                      << "12" << m;
+    QTest::newRow("third digit refused") << m1 << "5"
+                                         << "5" << m1;
 }
 
 void TestEntryFields::timeBoxes()
@@ -106,12 +130,24 @@ void TestEntryFields::intervalBoxes_data()
     QTest::addColumn<QString>("box");
     QTest::addColumn<QString>("input");
     QTest::addColumn<QString>("text");
-    QTest::newRow("cleared shows 0") << "byoukan" << "" << "0";
-    QTest::newRow("x gives 0") << "byoukan" << "x" << "0";
-    QTest::newRow("-5 pasted stays") << "hunkan" << "paste:-5" << "-5";
-    QTest::newRow("typed minus becomes 0 first") << "hunkan" << "-5" << "05";
-    QTest::newRow("1. stays") << "hunkan" << "1." << "1.";
-    QTest::newRow("10 stays, focus too") << "hunkan" << "10" << "10";
+    QTest::newRow("cleared shows 0") << "byoukan"
+                                     << ""
+                                     << "0";
+    QTest::newRow("x gives 0") << "byoukan"
+                               << "x"
+                               << "0";
+    QTest::newRow("-5 pasted stays") << "hunkan"
+                                     << "paste:-5"
+                                     << "-5";
+    QTest::newRow("typed minus becomes 0 first") << "hunkan"
+                                                 << "-5"
+                                                 << "05";
+    QTest::newRow("1. stays") << "hunkan"
+                              << "1."
+                              << "1.";
+    QTest::newRow("10 stays, focus too") << "hunkan"
+                                         << "10"
+                                         << "10";
 }
 
 void TestEntryFields::intervalBoxes()
@@ -164,7 +200,7 @@ void TestEntryFields::keyboardOnlyRoadOfTwoEntries()
     QCOMPARE(QApplication::focusWidget(), w().time1[panel]);
     type(QStringLiteral("1200"));
     key(Qt::Key(press));
-    QCOMPARE(entries(w().List1[panel]), (QStringList{"07:30", "12:00"}));
+    QCOMPARE(entries(w().List1[panel]), (QStringList {"07:30", "12:00"}));
     QCOMPARE(entries(w().List1[1 - panel]), QStringList());
     QCOMPARE(w().time1[panel]->text(), QString());
     QCOMPARE(w().time2[panel]->text(), QString());
@@ -193,7 +229,7 @@ void TestEntryFields::addTakesTheTextsAsTheyStand()
     w().time1[1]->setText(QStringLiteral("07"));
     w().time2[1]->setText(QStringLiteral("30"));
     w().btn_tuika[1]->click();
-    QCOMPARE(entries(w().List1[1]), (QStringList{" 5:30", "07:30", "07:30"}));
+    QCOMPARE(entries(w().List1[1]), (QStringList {" 5:30", "07:30", "07:30"}));
 }
 
 void TestEntryFields::fullListTakesNoMore()
@@ -215,7 +251,7 @@ void TestEntryFields::deleting()
     QCOMPARE(list->count(), 3);
     list->setSelectedRow(0);
     w().BTN_sakujyo[0]->click();
-    QCOMPARE(entries(list), (QStringList{"02:00", "03:00"}));
+    QCOMPARE(entries(list), (QStringList {"02:00", "03:00"}));
     QVERIFY(list->selectedRow() == -1);
     w().BTN_sakujyo[0]->click(); // a second press deletes nothing
     QCOMPARE(list->count(), 2);

@@ -23,25 +23,73 @@ void TestProfileDocument::reading_data()
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("value");
     const QString n = QStringLiteral("not");
-    QTest::newRow("plain") << "[time]\r\nCount=1\r\n" << "time" << "count" << "1";
-    QTest::newRow("LF only") << "[time]\nCount=2\n" << "time" << "Count" << "2";
-    QTest::newRow("no final newline") << "[time]\nCount=3" << "time" << "COUNT" << "3";
-    QTest::newRow("section case") << "[TIME]\ncount=4\n" << "time" << "Count" << "4";
-    QTest::newRow("blanks around =") << "[a]\n  key \t=\t value  \n" << "a" << "key" << "value";
-    QTest::newRow("blanks in brackets") << "[ a ]\nk=v\n" << "a" << "k" << "v";
-    QTest::newRow("quoted") << "[a]\nk=\"C:\\x y\"\n" << "a" << "k" << "C:\\x y";
-    QTest::newRow("one quote") << "[a]\nk=\"x\n" << "a" << "k" << "\"x";
-    QTest::newRow("empty value") << "[a]\nk=\n" << "a" << "k" << "";
-    QTest::newRow("comment") << "[a]\n;k=1\nk=2\n" << "a" << "k" << "2";
-    QTest::newRow("semicolon inside value") << "[a]\nk=1;2\n" << "a" << "k" << "1;2";
-    QTest::newRow("no equals is no key") << "[a]\nk\nk=5\n" << "a" << "k" << "5";
-    QTest::newRow("first key counts") << "[a]\nk=1\nk=2\n" << "a" << "k" << "1";
-    QTest::newRow("first section counts") << "[a]\nx=1\n[a]\nk=2\n" << "a" << "k" << n;
-    QTest::newRow("key in other section") << "[a]\n[b]\nk=1\n" << "a" << "k" << n;
-    QTest::newRow("missing section") << "[a]\nk=1\n" << "b" << "k" << n;
-    QTest::newRow("before any section") << "k=1\n[a]\n" << "a" << "k" << n;
-    QTest::newRow("long value is whole") << "[a]\nk=" + QString(600, u'x') + "\n" << "a" << "k"
-                                         << QString(600, u'x');
+    QTest::newRow("plain") << "[time]\r\nCount=1\r\n"
+                           << "time"
+                           << "count"
+                           << "1";
+    QTest::newRow("LF only") << "[time]\nCount=2\n"
+                             << "time"
+                             << "Count"
+                             << "2";
+    QTest::newRow("no final newline") << "[time]\nCount=3"
+                                      << "time"
+                                      << "COUNT"
+                                      << "3";
+    QTest::newRow("section case") << "[TIME]\ncount=4\n"
+                                  << "time"
+                                  << "Count"
+                                  << "4";
+    QTest::newRow("blanks around =") << "[a]\n  key \t=\t value  \n"
+                                     << "a"
+                                     << "key"
+                                     << "value";
+    QTest::newRow("blanks in brackets") << "[ a ]\nk=v\n"
+                                        << "a"
+                                        << "k"
+                                        << "v";
+    QTest::newRow("quoted") << "[a]\nk=\"C:\\x y\"\n"
+                            << "a"
+                            << "k"
+                            << "C:\\x y";
+    QTest::newRow("one quote") << "[a]\nk=\"x\n"
+                               << "a"
+                               << "k"
+                               << "\"x";
+    QTest::newRow("empty value") << "[a]\nk=\n"
+                                 << "a"
+                                 << "k"
+                                 << "";
+    QTest::newRow("comment") << "[a]\n;k=1\nk=2\n"
+                             << "a"
+                             << "k"
+                             << "2";
+    QTest::newRow("semicolon inside value") << "[a]\nk=1;2\n"
+                                            << "a"
+                                            << "k"
+                                            << "1;2";
+    QTest::newRow("no equals is no key") << "[a]\nk\nk=5\n"
+                                         << "a"
+                                         << "k"
+                                         << "5";
+    QTest::newRow("first key counts") << "[a]\nk=1\nk=2\n"
+                                      << "a"
+                                      << "k"
+                                      << "1";
+    QTest::newRow("first section counts") << "[a]\nx=1\n[a]\nk=2\n"
+                                          << "a"
+                                          << "k" << n;
+    QTest::newRow("key in other section") << "[a]\n[b]\nk=1\n"
+                                          << "a"
+                                          << "k" << n;
+    QTest::newRow("missing section") << "[a]\nk=1\n"
+                                     << "b"
+                                     << "k" << n;
+    QTest::newRow("before any section") << "k=1\n[a]\n"
+                                        << "a"
+                                        << "k" << n;
+    QTest::newRow("long value is whole") << "[a]\nk=" + QString(600, u'x') + "\n"
+                                         << "a"
+                                         << "k" << QString(600, u'x');
 }
 
 void TestProfileDocument::reading()
@@ -60,8 +108,9 @@ void TestProfileDocument::writesLandWhereTheyBelong()
     doc.setValue(QStringLiteral("time"), QStringLiteral("Count"), QStringLiteral("2"));
     doc.setValue(QStringLiteral("time"), QStringLiteral("time1"), QStringLiteral("13:00"));
     doc.setValue(QStringLiteral("new"), QStringLiteral("k"), QStringLiteral("v"));
-    QCOMPARE(doc.toUtf8(), QByteArray("[time]\r\ncount=2\r\ntime0=12:00\r\ntime1=13:00\r\n\r\n"
-                                      "[other]\r\nx=1\r\n[new]\r\nk=v\r\n"));
+    QCOMPARE(doc.toUtf8(),
+             QByteArray("[time]\r\ncount=2\r\ntime0=12:00\r\ntime1=13:00\r\n\r\n"
+                        "[other]\r\nx=1\r\n[new]\r\nk=v\r\n"));
     QCOMPARE(doc.value(QStringLiteral("TIME"), QStringLiteral("TIME1"), QString()),
              QStringLiteral("13:00"));
 }
@@ -121,7 +170,7 @@ void TestProfileDocument::saveIsAtomicAndReportsFailure()
     QString error;
     QVERIFY(doc.save(path, &error)); // makes the folder
     QCOMPARE(QDir(dir.filePath(QStringLiteral("sub"))).entryList(QDir::Files),
-             QStringList{QStringLiteral("tollwk.ini")}); // no temporary left behind
+             QStringList {QStringLiteral("tollwk.ini")}); // no temporary left behind
 
     // A path that is a directory cannot be written, and says so.
     QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("dir.ini"))));

@@ -86,7 +86,7 @@ void TestSettings::saveAfterDeleteKeepsTheStaleKey()
     QVERIFY(saved.contains("[time2]\r\nCount=1\r\ntime0=07:00\r\ntime1=07:00\r\n"));
     WindowFixture g(path());
     g.window->LoadSettings();
-    QCOMPARE(entries(g.window->List1[1]), QStringList{QStringLiteral("07:00")});
+    QCOMPARE(entries(g.window->List1[1]), QStringList {QStringLiteral("07:00")});
 }
 
 void TestSettings::roundTrip_data()
@@ -95,17 +95,17 @@ void TestSettings::roundTrip_data()
     QTest::addColumn<QStringList>("alarms");
     QTest::addColumn<QString>("sound");
     QTest::addColumn<bool>("sortDescending");
-    QTest::newRow("plain") << QStringList{"12:00", "07:30"} << QStringList{"06:00"}
+    QTest::newRow("plain") << QStringList {"12:00", "07:30"} << QStringList {"06:00"}
                            << "/home/u/chime.wav" << false;
-    QTest::newRow("sorted descending") << QStringList{"01:00", "23:00", "12:00"}
-                                       << QStringList{"05:00", "06:00"} << "" << true;
-    QTest::newRow("Japanese path") << QStringList{} << QStringList{"07:00"}
-                                   << "/home/ユーザー/音/目覚まし.wav" << false;
-    QTest::newRow("300-character path") << QStringList{"00:00"} << QStringList{}
-                                        << "/" + QString(299, u'あ') << false;
-    QTest::newRow("odd entries") << QStringList{"25:99", " 5:30", "-0:5."}
-                                 << QStringList{"07:00", "07:00"} << "  blanks  " << false;
-    QTest::newRow("quoted path") << QStringList{} << QStringList{} << "\"/a b\"" << false;
+    QTest::newRow("sorted descending")
+        << QStringList {"01:00", "23:00", "12:00"} << QStringList {"05:00", "06:00"} << "" << true;
+    QTest::newRow("Japanese path")
+        << QStringList {} << QStringList {"07:00"} << "/home/ユーザー/音/目覚まし.wav" << false;
+    QTest::newRow("300-character path")
+        << QStringList {"00:00"} << QStringList {} << "/" + QString(299, u'あ') << false;
+    QTest::newRow("odd entries") << QStringList {"25:99", " 5:30", "-0:5."}
+                                 << QStringList {"07:00", "07:00"} << "  blanks  " << false;
+    QTest::newRow("quoted path") << QStringList {} << QStringList {} << "\"/a b\"" << false;
 }
 
 void TestSettings::roundTrip()
@@ -150,35 +150,59 @@ void TestSettings::loading_data()
     QTest::addColumn<QString>("minutes");
     const QStringList none;
     QTest::newRow("count with a gap") << QByteArray("[time]\nCount=3\ntime0=01:00\ntime2=03:00\n")
-                                      << QStringList{"01:00"} << none << "" << "5" << "3";
+                                      << QStringList {"01:00"} << none << ""
+                                      << "5"
+                                      << "3";
     QTest::newRow("count below keys") << QByteArray("[time]\nCount=1\ntime0=01:00\ntime1=02:00\n")
-                                      << QStringList{"01:00"} << none << "" << "5" << "3";
-    QTest::newRow("zero count, old keys") << QByteArray("[time]\nCount=0\ntime0=01:00\n")
-                                          << none << none << "" << "5" << "3";
-    QTest::newRow("negative count") << QByteArray("[time]\nCount=-2\ntime0=01:00\n") << none
-                                    << none << "" << "5" << "3";
+                                      << QStringList {"01:00"} << none << ""
+                                      << "5"
+                                      << "3";
+    QTest::newRow("zero count, old keys")
+        << QByteArray("[time]\nCount=0\ntime0=01:00\n") << none << none << ""
+        << "5"
+        << "3";
+    QTest::newRow("negative count")
+        << QByteArray("[time]\nCount=-2\ntime0=01:00\n") << none << none << ""
+        << "5"
+        << "3";
     for (const char *bad : {"", "x", "1e3", "99999999999", "0x10", "2.0"})
         QTest::newRow(qPrintable(QStringLiteral("count '%1'").arg(QLatin1String(bad))))
-            << QByteArray("[time]\nCount=") + bad + "\ntime0=01:00\n" << none << none << ""
-            << "5" << "3";
-    QTest::newRow("count in capitals") << QByteArray("[TIME]\nCOUNT=1\nTIME0=01:00\n")
-                                       << QStringList{"01:00"} << none << "" << "5" << "3";
-    QTest::newRow("count in small letters") << QByteArray("[time2]\ncount=1\ntime0=07:00\n")
-                                            << none << QStringList{"07:00"} << "" << "5" << "3";
+            << QByteArray("[time]\nCount=") + bad + "\ntime0=01:00\n"
+            << none << none << ""
+            << "5"
+            << "3";
+    QTest::newRow("count in capitals")
+        << QByteArray("[TIME]\nCOUNT=1\nTIME0=01:00\n") << QStringList {"01:00"} << none << ""
+        << "5"
+        << "3";
+    QTest::newRow("count in small letters")
+        << QByteArray("[time2]\ncount=1\ntime0=07:00\n") << none << QStringList {"07:00"} << ""
+        << "5"
+        << "3";
     QTest::newRow("alarm time0 missing") << QByteArray("[time]\nCount=1\ntime0=01:00\n"
                                                        "[time2]\nCount=2\ntime1=07:00\n")
-                                         << QStringList{"01:00"} << none << "" << "5" << "3";
-    QTest::newRow("path beginning with not") << QByteArray("[FileName]\nFileName=nothing.wav\n")
-                                             << none << none << "" << "5" << "3";
-    QTest::newRow("path beginning with Not") << QByteArray("[FileName]\nFileName=Note.wav\n")
-                                             << none << none << "Note.wav" << "5" << "3";
+                                         << QStringList {"01:00"} << none << ""
+                                         << "5"
+                                         << "3";
+    QTest::newRow("path beginning with not")
+        << QByteArray("[FileName]\nFileName=nothing.wav\n") << none << none << ""
+        << "5"
+        << "3";
+    QTest::newRow("path beginning with Not")
+        << QByteArray("[FileName]\nFileName=Note.wav\n") << none << none << "Note.wav"
+        << "5"
+        << "3";
     QTest::newRow("byou abc") << QByteArray("[time2]\nbyou=abc\nhun=1x\n") << none << none << ""
-                              << "0" << "0";
-    QTest::newRow("long timings kept") << QByteArray("[time2]\nbyou=120\nhun= 7 \n") << none
-                                       << none << "" << "120" << "7";
-    QTest::newRow("invalid time loads as it is") << QByteArray("[time]\nCount=1\ntime0=25:99\n")
-                                                 << QStringList{"25:99"} << none << "" << "5"
-                                                 << "3";
+                              << "0"
+                              << "0";
+    QTest::newRow("long timings kept")
+        << QByteArray("[time2]\nbyou=120\nhun= 7 \n") << none << none << ""
+        << "120"
+        << "7";
+    QTest::newRow("invalid time loads as it is")
+        << QByteArray("[time]\nCount=1\ntime0=25:99\n") << QStringList {"25:99"} << none << ""
+        << "5"
+        << "3";
 }
 
 void TestSettings::loading()
@@ -203,9 +227,10 @@ void TestSettings::missingFileLoadsDefaultsAndCreatesNothing()
     QCOMPARE(f.window->hunkan->text(), QStringLiteral("3"));
     QVERIFY(!QFileInfo::exists(QFileInfo(path()).absolutePath()));
     f.window->close();
-    QCOMPARE(readFile(), QByteArray("[time]\r\nCount=0\r\n[FileName]\r\nFileName=\r\n"
-                                    "[time2]\r\nCount=0\r\nbyou=5\r\nhun=3\r\n"
-                                    "[FileName2]\r\nFileName=\r\n"));
+    QCOMPARE(readFile(),
+             QByteArray("[time]\r\nCount=0\r\n[FileName]\r\nFileName=\r\n"
+                        "[time2]\r\nCount=0\r\nbyou=5\r\nhun=3\r\n"
+                        "[FileName2]\r\nFileName=\r\n"));
 }
 
 void TestSettings::unwritableFolderKeepsTheOldFile()
@@ -220,7 +245,8 @@ void TestSettings::unwritableFolderKeepsTheOldFile()
     f.window->close();
     QVERIFY(!f.window->lastSaveSucceeded());
     QCOMPARE(readFile(), kFreshSave);
-    QFile::setPermissions(QFileInfo(path()).absolutePath(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QFile::setPermissions(QFileInfo(path()).absolutePath(),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 void TestSettings::saveFailingHalfwayKeepsTheOldFile()
@@ -234,7 +260,7 @@ void TestSettings::saveFailingHalfwayKeepsTheOldFile()
     f.window->List1[0]->addItems(many);
     // A file size limit makes the write fail part of the way, as a full disk would.
     std::signal(SIGXFSZ, SIG_IGN);
-    rlimit old{};
+    rlimit old {};
     getrlimit(RLIMIT_FSIZE, &old);
     rlimit small = old;
     small.rlim_cur = 4096;

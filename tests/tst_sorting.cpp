@@ -37,8 +37,10 @@ QString randomEntry(QRandomGenerator &random, int distinctMinutes)
     const int h = minute / 60, m = minute % 60;
     if (m < 40 && h > 0 && random.bounded(3) == 0) // hour one less, minutes 60 more
         return QStringLiteral("%1:%2").arg(h - 1, 2, 10, QLatin1Char('0')).arg(m + 60);
-    return QStringLiteral("%1%2%3").arg(h, 2, 10, QLatin1Char('0'))
-        .arg(random.bounded(2) ? u':' : u'.').arg(m, 2, 10, QLatin1Char('0'));
+    return QStringLiteral("%1%2%3")
+        .arg(h, 2, 10, QLatin1Char('0'))
+        .arg(random.bounded(2) ? u':' : u'.')
+        .arg(m, 2, 10, QLatin1Char('0'));
 }
 
 } // namespace
@@ -62,22 +64,22 @@ void TestSorting::examples_data()
     QTest::addColumn<QStringList>("ascending");
     QTest::addColumn<QStringList>("descending");
     QTest::newRow("empty") << QStringList() << QStringList() << QStringList();
-    QTest::newRow("one") << QStringList{"07:00"} << QStringList{"07:00"} << QStringList{"07:00"};
-    QTest::newRow("four") << QStringList{"12:00", "07:30", "23:59", "00:00"}
-                          << QStringList{"00:00", "07:30", "12:00", "23:59"}
-                          << QStringList{"23:59", "12:00", "07:30", "00:00"};
-    QTest::newRow("duplicates") << QStringList{"07:30", "06:00", "07:30"}
-                                << QStringList{"06:00", "07:30", "07:30"}
-                                << QStringList{"07:30", "07:30", "06:00"};
-    QTest::newRow("already ascending") << QStringList{"00:00", "23:59"}
-                                       << QStringList{"00:00", "23:59"}
-                                       << QStringList{"23:59", "00:00"};
-    QTest::newRow("equal minutes, two") << QStringList{"01:00", "00:60"}
-                                        << QStringList{"01:00", "00:60"}
-                                        << QStringList{"01:00", "00:60"};
-    QTest::newRow("equal minutes, third entry") << QStringList{"00:60", "01:00", "00:59"}
-                                                << QStringList{"00:59", "01:00", "00:60"}
-                                                << QStringList{"01:00", "00:60", "00:59"};
+    QTest::newRow("one") << QStringList {"07:00"} << QStringList {"07:00"} << QStringList {"07:00"};
+    QTest::newRow("four") << QStringList {"12:00", "07:30", "23:59", "00:00"}
+                          << QStringList {"00:00", "07:30", "12:00", "23:59"}
+                          << QStringList {"23:59", "12:00", "07:30", "00:00"};
+    QTest::newRow("duplicates") << QStringList {"07:30", "06:00", "07:30"}
+                                << QStringList {"06:00", "07:30", "07:30"}
+                                << QStringList {"07:30", "07:30", "06:00"};
+    QTest::newRow("already ascending")
+        << QStringList {"00:00", "23:59"} << QStringList {"00:00", "23:59"}
+        << QStringList {"23:59", "00:00"};
+    QTest::newRow("equal minutes, two")
+        << QStringList {"01:00", "00:60"} << QStringList {"01:00", "00:60"}
+        << QStringList {"01:00", "00:60"};
+    QTest::newRow("equal minutes, third entry")
+        << QStringList {"00:60", "01:00", "00:59"} << QStringList {"00:59", "01:00", "00:60"}
+        << QStringList {"01:00", "00:60", "00:59"};
 }
 
 void TestSorting::examples()
@@ -132,14 +134,14 @@ void TestSorting::entriesWithoutATime_data()
     QTest::addColumn<QStringList>("ascending");
     QTest::addColumn<QStringList>("descending");
     QTest::newRow("short and signed after the times")
-        << QStringList{"7", "12:00", " 5:30", "03:00", "", "-0:5."}
-        << QStringList{"03:00", "12:00", "7", " 5:30", "", "-0:5."}
-        << QStringList{"12:00", "03:00", "7", " 5:30", "", "-0:5."};
-    QTest::newRow("only untimed") << QStringList{"b", "a"} << QStringList{"b", "a"}
-                                  << QStringList{"b", "a"};
+        << QStringList {"7", "12:00", " 5:30", "03:00", "", "-0:5."}
+        << QStringList {"03:00", "12:00", "7", " 5:30", "", "-0:5."}
+        << QStringList {"12:00", "03:00", "7", " 5:30", "", "-0:5."};
+    QTest::newRow("only untimed") << QStringList {"b", "a"} << QStringList {"b", "a"}
+                                  << QStringList {"b", "a"};
     QTest::newRow("any separator and a tail still make a time")
-        << QStringList{"00:00x", "23.59"} << QStringList{"00:00x", "23.59"}
-        << QStringList{"23.59", "00:00x"};
+        << QStringList {"00:00x", "23.59"} << QStringList {"00:00x", "23.59"}
+        << QStringList {"23.59", "00:00x"};
 }
 
 void TestSorting::entriesWithoutATime()
@@ -152,18 +154,18 @@ void TestSorting::entriesWithoutATime()
 void TestSorting::buttonsSortOnlyTheirPanel()
 {
     WindowFixture f;
-    const QStringList mixed{QStringLiteral("09:00"), QStringLiteral("01:00")};
+    const QStringList mixed {QStringLiteral("09:00"), QStringLiteral("01:00")};
     setEntries(f.window->List1[0], mixed);
     setEntries(f.window->List1[1], mixed);
     f.window->List1[0]->setSelectedRow(1);
     f.window->usorting[0]->click();
-    QCOMPARE(entries(f.window->List1[0]), (QStringList{"01:00", "09:00"}));
+    QCOMPARE(entries(f.window->List1[0]), (QStringList {"01:00", "09:00"}));
     QCOMPARE(entries(f.window->List1[1]), mixed);
     QCOMPARE(f.window->List1[0]->text(f.window->List1[0]->selectedRow()), QStringLiteral("09:00"));
     f.window->dsorting[1]->click();
     QCOMPARE(entries(f.window->List1[1]), mixed);
     f.window->usorting[1]->click();
-    QCOMPARE(entries(f.window->List1[1]), (QStringList{"01:00", "09:00"}));
+    QCOMPARE(entries(f.window->List1[1]), (QStringList {"01:00", "09:00"}));
 }
 
 QTEST_MAIN(TestSorting)

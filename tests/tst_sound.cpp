@@ -154,8 +154,8 @@ void TestSound::unplayableFilesStaySilent_data()
     QTest::newRow("empty path") << QString() << QByteArray();
     QTest::newRow("missing file") << QStringLiteral("missing.wav") << QByteArray();
     QTest::newRow("directory") << QStringLiteral("folder.wav") << QByteArray();
-    QTest::newRow("text renamed .wav") << QStringLiteral("text.wav")
-                                       << QByteArray("not a sound at all\n");
+    QTest::newRow("text renamed .wav")
+        << QStringLiteral("text.wav") << QByteArray("not a sound at all\n");
     QTest::newRow("header only") << QStringLiteral("header.wav")
                                  << QByteArray("RIFF\x24\0\0\0WAVEfmt ", 16);
 }

@@ -31,10 +31,7 @@ private Q_SLOTS:
     void browseFillsOnlyItsPanel();
 
 private:
-    QWidget *control(tollwk &w, const QString &name)
-    {
-        return w.findChild<QWidget *>(name);
-    }
+    QWidget *control(tollwk &w, const QString &name) { return w.findChild<QWidget *>(name); }
 };
 
 void TestWindow::controls_data()
@@ -124,11 +121,13 @@ void TestWindow::clientAreaAndBorder()
 void TestWindow::fonts()
 {
     WindowFixture f;
-    for (QWidget *w : {static_cast<QWidget *>(f.window->time1[0]), static_cast<QWidget *>(f.window->time2[1])}) {
+    for (QWidget *w :
+         {static_cast<QWidget *>(f.window->time1[0]), static_cast<QWidget *>(f.window->time2[1])}) {
         QCOMPARE(w->font().pointSizeF(), 15.75);
         QVERIFY(w->font().bold());
     }
-    for (QWidget *w : {static_cast<QWidget *>(f.window->Label1[0]), static_cast<QWidget *>(f.window->btn_stop)}) {
+    for (QWidget *w : {static_cast<QWidget *>(f.window->Label1[0]),
+                       static_cast<QWidget *>(f.window->btn_stop)}) {
         QCOMPARE(w->font().pointSizeF(), 21.75);
         QVERIFY(w->font().bold());
     }
@@ -141,9 +140,10 @@ void TestWindow::tabCycle()
     QVERIFY(f.showActive());
     tollwk &w = *f.window;
     const QList<QWidget *> order = {
-        w.time1[0], w.time2[0], w.btn_tuika[0], w.List1[0], w.BTN_sakujyo[0], w.usorting[0], w.dsorting[0],
-        w.time1[1], w.time2[1], w.btn_tuika[1], w.List1[1], w.BTN_sakujyo[1], w.usorting[1], w.dsorting[1],
-        w.hunkan,   w.byoukan,  w.btn_stop};
+        w.time1[0],    w.time2[0],       w.btn_tuika[0], w.List1[0],    w.BTN_sakujyo[0],
+        w.usorting[0], w.dsorting[0],    w.time1[1],     w.time2[1],    w.btn_tuika[1],
+        w.List1[1],    w.BTN_sakujyo[1], w.usorting[1],  w.dsorting[1], w.hunkan,
+        w.byoukan,     w.btn_stop};
     QCOMPARE(QApplication::focusWidget(), w.time1[0]);
     for (int step = 1; step <= order.size(); ++step) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -172,9 +172,14 @@ void TestWindow::typingLimit_data()
     QTest::addColumn<QString>("box");
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("seconds") << "byoukan" << "123" << "12";
-    QTest::newRow("minutes") << "hunkan" << "456" << "45";
-    QTest::newRow("sound file has no limit") << "Sname(0)" << "/a/very/long/path.wav"
+    QTest::newRow("seconds") << "byoukan"
+                             << "123"
+                             << "12";
+    QTest::newRow("minutes") << "hunkan"
+                             << "456"
+                             << "45";
+    QTest::newRow("sound file has no limit") << "Sname(0)"
+                                             << "/a/very/long/path.wav"
                                              << "/a/very/long/path.wav";
 }
 

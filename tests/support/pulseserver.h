@@ -12,7 +12,7 @@ public:
     bool start(QString *error);
     void stop();
 
-    QString address() const;                // for PULSE_SERVER
+    QString address() const; // for PULSE_SERVER
     static QString monitor() { return QStringLiteral("tollwick_test.monitor"); }
 
 private:

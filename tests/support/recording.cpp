@@ -26,7 +26,7 @@ QList<Burst> findBursts(const QList<qint16> &samples, int threshold, double gapM
         if (peak < threshold)
             continue;
         if (!inBurst || ms - lastLoud > gapMs) {
-            bursts.append(Burst{ms, ms + 5});
+            bursts.append(Burst {ms, ms + 5});
             inBurst = true;
         }
         bursts.last().endMs = ms + 5;

@@ -15,8 +15,8 @@ struct WindowFixture {
     explicit WindowFixture(const QString &settingsPath = QString());
 
     FakeClock clock;
-    WavPlayer sound{nullptr};
-    QSignalSpy plays{&sound, &WavPlayer::requested};
+    WavPlayer sound {nullptr};
+    QSignalSpy plays {&sound, &WavPlayer::requested};
     ScriptedDialog dialog;
     std::unique_ptr<tollwk> window;
 
