@@ -57,7 +57,6 @@ void LimitedLineEdit::setText(const QString &text)
 {
     // Saved and restored, because a change handler may assign again from inside.
     const bool outer = std::exchange(m_assigning, true);
-    m_previous = text;
     QLineEdit::setText(text);
     m_assigning = outer;
 }

@@ -5,8 +5,6 @@
 #include <QString>
 #include <cmath>
 
-namespace {
-
 bool isBlank(QChar c)
 {
     return c == u' ' || c == u'\t';
@@ -20,8 +18,6 @@ QStringView trimmedBlanks(QStringView text)
         text.chop(1);
     return text;
 }
-
-} // namespace
 
 bool isNumericText(QStringView text)
 {

@@ -3,6 +3,8 @@
 // own: a settings file of two full lists has 65,000 lines, read and written in one go.
 #include "profiledocument.h"
 
+#include "numbertext.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -10,20 +12,6 @@
 #include <QStringDecoder>
 
 namespace {
-
-bool isBlank(QChar c)
-{
-    return c == u' ' || c == u'\t';
-}
-
-QStringView trimBlanks(QStringView text)
-{
-    while (!text.isEmpty() && isBlank(text.front()))
-        text = text.mid(1);
-    while (!text.isEmpty() && isBlank(text.back()))
-        text.chop(1);
-    return text;
-}
 
 bool hasUpper(QStringView text)
 {
@@ -37,21 +25,21 @@ bool hasUpper(QStringView text)
 // The section name of a header line, or false when the line is none.
 bool sectionName(QStringView line, QStringView *name)
 {
-    line = trimBlanks(line);
+    line = trimmedBlanks(line);
     if (!line.startsWith(u'['))
         return false;
     const qsizetype close = line.indexOf(u']');
-    *name = trimBlanks(close < 0 ? line.mid(1) : line.mid(1, close - 1));
+    *name = trimmedBlanks(close < 0 ? line.mid(1) : line.mid(1, close - 1));
     return true;
 }
 
 bool isKeyLine(QStringView line, QStringView *key, QStringView *value)
 {
     const qsizetype equals = line.indexOf(u'=');
-    if (equals < 0 || trimBlanks(line).startsWith(u';'))
+    if (equals < 0 || trimmedBlanks(line).startsWith(u';'))
         return false;
-    *key = trimBlanks(line.left(equals));
-    QStringView v = trimBlanks(line.mid(equals + 1));
+    *key = trimmedBlanks(line.left(equals));
+    QStringView v = trimmedBlanks(line.mid(equals + 1));
     if (v.size() >= 2 && v.front() == u'"' && v.back() == u'"')
         v = v.mid(1, v.size() - 2);
     *value = v;
@@ -106,7 +94,7 @@ void ProfileDocument::indexLine(Section &section, int index)
         if (!section.keys.contains(lower))
             section.keys.insert(lower, Key {index, value});
     }
-    if (!trimBlanks(line).isEmpty())
+    if (!trimmedBlanks(line).isEmpty())
         section.lastContentLine = index;
 }
 
@@ -194,7 +182,7 @@ void ProfileDocument::setValue(QStringView section, QStringView key, QStringView
     const auto it = s->keys.find(lower);
     // The key keeps the spelling it has in the file; only its value changes.
     const QStringView written = it != s->keys.end()
-        ? trimBlanks(s->lines[it->line].left(s->lines[it->line].indexOf(u'=')))
+        ? trimmedBlanks(s->lines[it->line].left(s->lines[it->line].indexOf(u'=')))
         : key;
     QString line;
     line.reserve(written.size() + value.size() + 3);

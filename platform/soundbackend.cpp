@@ -78,10 +78,6 @@ public:
     ~QtSoundBackend() override { stopCurrent(); }
     void play(const QString &path) override;
     bool isPlaying() const override { return m_sink != nullptr; }
-    void setFinishedCallback(std::function<void()> callback) override
-    {
-        m_finished = std::move(callback);
-    }
 
 private:
     void stopCurrent();
@@ -89,7 +85,6 @@ private:
 
     QAudioSink *m_sink = nullptr;
     SoundStream *m_stream = nullptr;
-    std::function<void()> m_finished;
 };
 
 void QtSoundBackend::stopCurrent()
@@ -103,8 +98,6 @@ void QtSoundBackend::stopCurrent()
     // Deleted later: this may run inside the sink's own signal.
     sink->deleteLater();
     stream->deleteLater();
-    if (m_finished)
-        m_finished();
 }
 
 void QtSoundBackend::play(const QString &path)

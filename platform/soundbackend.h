@@ -3,7 +3,6 @@
 #pragma once
 
 #include <QString>
-#include <functional>
 
 class SoundBackend
 {
@@ -12,8 +11,6 @@ public:
     // As SoundPlayer::play.
     virtual void play(const QString &path) = 0;
     virtual bool isPlaying() const = 0;
-    // Called when a sound has played to its end or was cut off and its stream closed.
-    virtual void setFinishedCallback(std::function<void()> callback) = 0;
 };
 
 // The one symbol the module exports.

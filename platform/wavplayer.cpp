@@ -43,7 +43,6 @@ bool WavPlayer::loadBackend()
         if (!create)
             continue;
         m_backend.reset(create());
-        m_backend->setFinishedCallback([this] { Q_EMIT finished(); });
         return true;
     }
     std::fprintf(stderr, "tollwick: the sound module was not found; sounds stay silent\n");

@@ -26,8 +26,6 @@ public:
 Q_SIGNALS:
     // Emitted for every play request, also for one that stays silent.
     void requested(const QString &path);
-    // Emitted when a sound has played to its end or was cut off and its stream closed.
-    void finished();
 
 private:
     bool loadBackend();

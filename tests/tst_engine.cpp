@@ -88,8 +88,8 @@ void TestEngine::caption()
 
 void TestEngine::onePlayPerNotificationMinute()
 {
-    setEntries(w().List1[0],
-               {QStringLiteral("12:00"), QStringLiteral("12:00"), QStringLiteral("13:00")});
+    w().List1[0]->setEntries(
+        {QStringLiteral("12:00"), QStringLiteral("12:00"), QStringLiteral("13:00")});
     m_f->clock.set(12, 0, 10);
     w().Timer1_Timer();
     QCOMPARE(plays(kNotice), 1); // the duplicate ends the scan
@@ -107,7 +107,7 @@ void TestEngine::onePlayPerNotificationMinute()
 
 void TestEngine::sameEntryPlaysAgainNextDay()
 {
-    setEntries(w().List1[0], {QStringLiteral("12:00")});
+    w().List1[0]->setEntries({QStringLiteral("12:00")});
     m_f->clock.set(QDateTime(QDate(2026, 12, 8), QTime(12, 0, 5)));
     w().Timer1_Timer();
     m_f->clock.set(QDateTime(QDate(2026, 12, 9), QTime(12, 0, 5)));
@@ -129,8 +129,8 @@ void TestEngine::entriesThatAreNotPlainDigitsNeverMatch_data()
 void TestEngine::entriesThatAreNotPlainDigitsNeverMatch()
 {
     QFETCH(QString, entry);
-    setEntries(w().List1[0], {entry});
-    setEntries(w().List1[1], {entry});
+    w().List1[0]->setEntries({entry});
+    w().List1[1]->setEntries({entry});
     m_f->clock.set(5, 30, 0);
     w().Timer1_Timer();
     QCOMPARE(m_f->plays.count(), 0);
@@ -139,8 +139,8 @@ void TestEngine::entriesThatAreNotPlainDigitsNeverMatch()
 
 void TestEngine::bothPanelsInOneTick()
 {
-    setEntries(w().List1[0], {QStringLiteral("07:00")});
-    setEntries(w().List1[1], {QStringLiteral("07:00")});
+    w().List1[0]->setEntries({QStringLiteral("07:00")});
+    w().List1[1]->setEntries({QStringLiteral("07:00")});
     m_f->clock.set(7, 0, 20);
     w().Timer1_Timer();
     QCOMPARE(plays(kNotice), 1);
@@ -151,7 +151,7 @@ void TestEngine::bothPanelsInOneTick()
 
 void TestEngine::matchDuringARingRestartsIt()
 {
-    setEntries(w().List1[1], {QStringLiteral("07:00"), QStringLiteral("07:02")});
+    w().List1[1]->setEntries({QStringLiteral("07:00"), QStringLiteral("07:02")});
     m_f->clock.set(7, 0, 0);
     w().Timer1_Timer();
     m_f->clock.set(7, 2, 0);
@@ -176,7 +176,7 @@ void TestEngine::secondsBox_data()
 void TestEngine::secondsBox()
 {
     QFETCH(QString, seconds);
-    setEntries(w().List1[1], {QStringLiteral("08:00")});
+    w().List1[1]->setEntries({QStringLiteral("08:00")});
     w().Timer2->setInterval(5000); // a ring in progress
     w().byoukan->setText(seconds);
     m_f->clock.set(8, 0, 0);
@@ -189,7 +189,7 @@ void TestEngine::stop()
 {
     w().btn_stop->click(); // idle: nothing changes
     QCOMPARE(w().Timer2->interval(), 0);
-    setEntries(w().List1[1], {QStringLiteral("07:00")});
+    w().List1[1]->setEntries({QStringLiteral("07:00")});
     m_f->clock.set(7, 0, 0);
     w().Timer1_Timer();
     m_f->clock.advance(5000);
@@ -205,7 +205,7 @@ void TestEngine::stop()
 
 void TestEngine::minutesBoxChangedDuringARing()
 {
-    setEntries(w().List1[1], {QStringLiteral("07:00")});
+    w().List1[1]->setEntries({QStringLiteral("07:00")});
     m_f->clock.set(7, 0, 0);
     w().Timer1_Timer();
     m_f->clock.set(7, 4, 0);
@@ -220,7 +220,7 @@ void TestEngine::minutesBoxChangedDuringARing()
 
 void TestEngine::ringThroughThreeMinutes()
 {
-    setEntries(w().List1[1], {QStringLiteral("07:00")});
+    w().List1[1]->setEntries({QStringLiteral("07:00")});
     m_f->clock.set(QDateTime(QDate(2026, 12, 8), QTime(7, 0, 0, 500)));
     w().Timer1_Timer();
     const QMap<QString, int> perMinute = ringUntilIdle();
@@ -250,7 +250,7 @@ void TestEngine::ringAcrossMidnightEnds()
 {
     QFETCH(QString, entry);
     QFETCH(QString, minutes);
-    setEntries(w().List1[1], {entry});
+    w().List1[1]->setEntries({entry});
     w().byoukan->setText(QStringLiteral("30"));
     w().hunkan->setText(minutes);
     m_f->clock.set(QTime::fromString(entry, QStringLiteral("HH:mm")).hour(),
@@ -268,8 +268,8 @@ void TestEngine::ringAcrossMidnightEnds()
 // Three days and a bit, tick by tick, as the two timers would run them.
 void TestEngine::severalDaysMinuteByMinute()
 {
-    setEntries(w().List1[0], {QStringLiteral("12:00")});
-    setEntries(w().List1[1], {QStringLiteral("23:58")});
+    w().List1[0]->setEntries({QStringLiteral("12:00")});
+    w().List1[1]->setEntries({QStringLiteral("23:58")});
     m_f->clock.set(QDateTime(QDate(2026, 12, 8), QTime(8, 0, 17)));
     const qint64 end = m_f->clock.currentMSecsSinceEpoch() + qint64(3) * 24 * 3600 * 1000;
     qint64 next1 = m_f->clock.currentMSecsSinceEpoch() + 60000;

@@ -200,8 +200,8 @@ void TestEntryFields::keyboardOnlyRoadOfTwoEntries()
     QCOMPARE(QApplication::focusWidget(), w().time1[panel]);
     type(QStringLiteral("1200"));
     key(Qt::Key(press));
-    QCOMPARE(entries(w().List1[panel]), (QStringList {"07:30", "12:00"}));
-    QCOMPARE(entries(w().List1[1 - panel]), QStringList());
+    QCOMPARE(w().List1[panel]->entries(), (QStringList {"07:30", "12:00"}));
+    QCOMPARE(w().List1[1 - panel]->entries(), QStringList());
     QCOMPARE(w().time1[panel]->text(), QString());
     QCOMPARE(w().time2[panel]->text(), QString());
     QCOMPARE(QApplication::focusWidget(), w().time1[panel]);
@@ -229,7 +229,7 @@ void TestEntryFields::addTakesTheTextsAsTheyStand()
     w().time1[1]->setText(QStringLiteral("07"));
     w().time2[1]->setText(QStringLiteral("30"));
     w().btn_tuika[1]->click();
-    QCOMPARE(entries(w().List1[1]), (QStringList {" 5:30", "07:30", "07:30"}));
+    QCOMPARE(w().List1[1]->entries(), (QStringList {" 5:30", "07:30", "07:30"}));
 }
 
 void TestEntryFields::fullListTakesNoMore()
@@ -245,13 +245,13 @@ void TestEntryFields::fullListTakesNoMore()
 void TestEntryFields::deleting()
 {
     ListBox *list = w().List1[0];
-    setEntries(list, {QStringLiteral("01:00"), QStringLiteral("02:00"), QStringLiteral("03:00")});
-    setEntries(w().List1[1], {QStringLiteral("09:00")});
+    list->setEntries({QStringLiteral("01:00"), QStringLiteral("02:00"), QStringLiteral("03:00")});
+    w().List1[1]->setEntries({QStringLiteral("09:00")});
     w().BTN_sakujyo[0]->click(); // nothing selected
     QCOMPARE(list->count(), 3);
     list->setSelectedRow(0);
     w().BTN_sakujyo[0]->click();
-    QCOMPARE(entries(list), (QStringList {"02:00", "03:00"}));
+    QCOMPARE(list->entries(), (QStringList {"02:00", "03:00"}));
     QVERIFY(list->selectedRow() == -1);
     w().BTN_sakujyo[0]->click(); // a second press deletes nothing
     QCOMPARE(list->count(), 2);

@@ -64,8 +64,8 @@ static const QByteArray kFreshSave = "[time]\r\nCount=1\r\ntime0=12:00\r\n"
 void TestSettings::freshSaveIsExactlyTheseLines()
 {
     WindowFixture f(path());
-    setEntries(f.window->List1[0], {QStringLiteral("12:00")});
-    setEntries(f.window->List1[1], {QStringLiteral("06:30"), QStringLiteral("07:00")});
+    f.window->List1[0]->setEntries({QStringLiteral("12:00")});
+    f.window->List1[1]->setEntries({QStringLiteral("06:30"), QStringLiteral("07:00")});
     f.window->Sname[0]->setText(QStringLiteral("C:\\Sounds\\chime.wav"));
     f.window->Sname[1]->setText(QStringLiteral("C:\\Sounds\\wake.wav"));
     f.window->SaveSettings();
@@ -86,7 +86,7 @@ void TestSettings::saveAfterDeleteKeepsTheStaleKey()
     QVERIFY(saved.contains("[time2]\r\nCount=1\r\ntime0=07:00\r\ntime1=07:00\r\n"));
     WindowFixture g(path());
     g.window->LoadSettings();
-    QCOMPARE(entries(g.window->List1[1]), QStringList {QStringLiteral("07:00")});
+    QCOMPARE(g.window->List1[1]->entries(), QStringList {QStringLiteral("07:00")});
 }
 
 void TestSettings::roundTrip_data()
@@ -117,8 +117,8 @@ void TestSettings::roundTrip()
     QStringList expected;
     {
         WindowFixture f(path());
-        setEntries(f.window->List1[0], notices);
-        setEntries(f.window->List1[1], alarms);
+        f.window->List1[0]->setEntries(notices);
+        f.window->List1[1]->setEntries(alarms);
         if (sortDescending) {
             f.window->dsorting_Click(0);
             f.window->dsorting_Click(1);
@@ -127,13 +127,13 @@ void TestSettings::roundTrip()
         f.window->Sname[1]->setText(sound + QStringLiteral("2"));
         f.window->byoukan->setText(QStringLiteral("1.5"));
         f.window->hunkan->setText(QStringLiteral("10"));
-        expected = entries(f.window->List1[0]) + entries(f.window->List1[1]);
+        expected = f.window->List1[0]->entries() + f.window->List1[1]->entries();
         f.window->SaveSettings();
         QVERIFY(f.window->lastSaveSucceeded());
     }
     WindowFixture g(path());
     g.window->LoadSettings();
-    QCOMPARE(entries(g.window->List1[0]) + entries(g.window->List1[1]), expected);
+    QCOMPARE(g.window->List1[0]->entries() + g.window->List1[1]->entries(), expected);
     QCOMPARE(g.window->Sname[0]->text(), sound);
     QCOMPARE(g.window->Sname[1]->text(), sound + QStringLiteral("2"));
     QCOMPARE(g.window->byoukan->text(), QStringLiteral("1.5"));
@@ -211,8 +211,8 @@ void TestSettings::loading()
     writeFile(file);
     WindowFixture f(path());
     f.window->LoadSettings();
-    QTEST(entries(f.window->List1[0]), "notices");
-    QTEST(entries(f.window->List1[1]), "alarms");
+    QTEST(f.window->List1[0]->entries(), "notices");
+    QTEST(f.window->List1[1]->entries(), "alarms");
     QTEST(f.window->Sname[0]->text(), "sound");
     QTEST(f.window->byoukan->text(), "seconds");
     QTEST(f.window->hunkan->text(), "minutes");

@@ -155,17 +155,17 @@ void TestSorting::buttonsSortOnlyTheirPanel()
 {
     WindowFixture f;
     const QStringList mixed {QStringLiteral("09:00"), QStringLiteral("01:00")};
-    setEntries(f.window->List1[0], mixed);
-    setEntries(f.window->List1[1], mixed);
+    f.window->List1[0]->setEntries(mixed);
+    f.window->List1[1]->setEntries(mixed);
     f.window->List1[0]->setSelectedRow(1);
     f.window->usorting[0]->click();
-    QCOMPARE(entries(f.window->List1[0]), (QStringList {"01:00", "09:00"}));
-    QCOMPARE(entries(f.window->List1[1]), mixed);
+    QCOMPARE(f.window->List1[0]->entries(), (QStringList {"01:00", "09:00"}));
+    QCOMPARE(f.window->List1[1]->entries(), mixed);
     QCOMPARE(f.window->List1[0]->text(f.window->List1[0]->selectedRow()), QStringLiteral("09:00"));
     f.window->dsorting[1]->click();
-    QCOMPARE(entries(f.window->List1[1]), mixed);
+    QCOMPARE(f.window->List1[1]->entries(), mixed);
     f.window->usorting[1]->click();
-    QCOMPARE(entries(f.window->List1[1]), (QStringList {"01:00", "09:00"}));
+    QCOMPARE(f.window->List1[1]->entries(), (QStringList {"01:00", "09:00"}));
 }
 
 QTEST_MAIN(TestSorting)

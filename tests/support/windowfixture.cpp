@@ -1,6 +1,5 @@
 #include "windowfixture.h"
 
-#include "listbox.h"
 #include <QTest>
 
 WindowFixture::WindowFixture(const QString &settingsPath)
@@ -13,15 +12,4 @@ bool WindowFixture::showActive()
     window->show();
     window->activateWindow();
     return QTest::qWaitForWindowActive(window.get());
-}
-
-QStringList entries(const ListBox *list)
-{
-    return list->entries();
-}
-
-void setEntries(ListBox *list, const QStringList &entries)
-{
-    list->clear();
-    list->addItems(entries);
 }

@@ -8,7 +8,6 @@
 
 #include <QSignalSpy>
 
-class ListBox;
 #include <memory>
 
 struct WindowFixture {
@@ -23,6 +22,3 @@ struct WindowFixture {
     // Shows the window and waits until it is active, so that focus is real.
     bool showActive();
 };
-
-QStringList entries(const ListBox *list);
-void setEntries(ListBox *list, const QStringList &entries);
