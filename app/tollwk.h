@@ -1,5 +1,7 @@
 // The main window: it owns every control, the two engine fields and every handler.
-// Each subsystem defines its handlers in its own folder (lists/, engine/, settings/).
+// tollwk.cpp builds the controls; each subsystem defines its handlers in its own folder,
+// in a file named for this class (lists/tollwk_lists.cpp, engine/tollwk_engine.cpp,
+// settings/tollwk_settings.cpp).
 #pragma once
 
 #include <QString>
@@ -57,24 +59,33 @@ public:
     QString lastPlayedEntry;
     qint32 ringStartMinute = 0;
 
-    // Handlers, in the order the window declares them.
-    void BTN_sakujyo_Click(qint16 Index);
-    void btn_stop_Click();
-    void btn_tuika_Click(qint16 Index);
-    void byoukan_Change();
-    void dsorting_Click(qint16 Index);
+    // Handlers, grouped by the file that defines them. Each is an ordinary member that
+    // the window's signals call and that other handlers may call directly.
+
+    // app/lifecycle.cpp: start-up and shut-down.
     void Form_Load();
     void Form_Unload(qint16 &Cancel);
-    void hunkan_Change();
-    void PlaySound_Click(qint16 Index);
-    void sansyou_Click(qint16 Index);
-    void Timer2_Timer();
-    void usorting_Click(qint16 Index);
+
+    // lists/tollwk_lists.cpp: entry-field checks, add, delete, sort.
     void time1_Change(qint16 Index);
     void time2_Change(qint16 Index);
+    void byoukan_Change();
+    void hunkan_Change();
+    void btn_tuika_Click(qint16 Index);
+    void BTN_sakujyo_Click(qint16 Index);
+    void usorting_Click(qint16 Index);
+    void dsorting_Click(qint16 Index);
+
+    // engine/tollwk_engine.cpp: minute check, alarm ring, STOP, play and browse.
     void Timer1_Timer();
-    void SaveSettings();
+    void Timer2_Timer();
+    void btn_stop_Click();
+    void PlaySound_Click(qint16 Index);
+    void sansyou_Click(qint16 Index);
+
+    // settings/tollwk_settings.cpp: the settings file.
     void LoadSettings();
+    void SaveSettings();
 
     // False when the last save could not write the settings file.
     bool lastSaveSucceeded() const { return m_saveOk; }

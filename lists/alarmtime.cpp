@@ -1,4 +1,4 @@
-// Shared by the sort and the engine.
+// The minute of the day of an alarm time text; shared by the sort and the engine.
 #include "alarmtime.h"
 
 int minuteOfDay(QStringView entry)
