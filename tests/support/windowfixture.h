@@ -1,12 +1,10 @@
-// A window with a set clock, the real player and a scripted file dialog.
+// A window with a set clock, a recording sound player and a scripted file dialog.
 #pragma once
 
 #include "fakeclock.h"
 #include "scripteddialog.h"
+#include "recordingsound.h"
 #include "tollwk.h"
-#include "wavplayer.h"
-
-#include <QSignalSpy>
 
 #include <memory>
 
@@ -14,8 +12,7 @@ struct WindowFixture {
     explicit WindowFixture(const QString &settingsPath = QString());
 
     FakeClock clock;
-    WavPlayer sound {nullptr};
-    QSignalSpy plays {&sound, &WavPlayer::requested};
+    RecordingSound sound;
     ScriptedDialog dialog;
     std::unique_ptr<tollwk> window;
 
