@@ -32,6 +32,18 @@ double medianMs(int runs, const std::function<void()> &work)
     return times[times.size() / 2];
 }
 
+constexpr int kSettingsRuns = 9;
+
+struct Spread {
+    double median, min, max;
+};
+
+Spread spread(std::vector<double> times)
+{
+    std::sort(times.begin(), times.end());
+    return {times[times.size() / 2], times.front(), times.back()};
+}
+
 QStringList randomList(int size, int distinct, quint32 seed)
 {
     QRandomGenerator random(seed);
@@ -94,8 +106,9 @@ int main(int argc, char *argv[])
     FixedClock clock;
     WavPlayer sound(&app);
     QtFileDialog dialog;
-    std::printf("LoadSettings + SaveSettings\n");
-    for (const int size : {1000, kMaxEntries}) {
+    std::printf("LoadSettings and SaveSettings (the save re-reads the file), %d runs each\n",
+                kSettingsRuns);
+    for (const int size : {1000, 2000, 4000, 8000, 16000, kMaxEntries}) {
         const QString path = dir.filePath(QStringLiteral("tollwk%1.ini").arg(size));
         {
             tollwk window(clock, sound, dialog, path);
@@ -103,20 +116,21 @@ int main(int argc, char *argv[])
             window.List1[1]->addItems(randomList(size, 1440, 2));
             window.SaveSettings();
         }
-        double load = 0, save = 0;
-        const double both = medianMs(7, [&] {
+        std::vector<double> load, save;
+        for (int run = 0; run < kSettingsRuns; ++run) {
             tollwk window(clock, sound, dialog, path);
             QElapsedTimer t;
             t.start();
             window.LoadSettings();
-            load = t.nsecsElapsed() / 1e6;
+            load.push_back(t.nsecsElapsed() / 1e6);
             t.restart();
             window.SaveSettings();
-            save = t.nsecsElapsed() / 1e6;
-        });
-        Q_UNUSED(both);
-        std::printf("  %5d entries in each list: load %.2f ms + save %.2f ms = %.2f ms\n", size,
-                    load, save, load + save);
+            save.push_back(t.nsecsElapsed() / 1e6);
+        }
+        const Spread l = spread(load), s = spread(save);
+        std::printf("  %5d entries in each list: load %6.2f ms (%6.2f-%6.2f)  "
+                    "save %6.2f ms (%6.2f-%6.2f)\n",
+                    size, l.median, l.min, l.max, s.median, s.min, s.max);
     }
 
     std::printf("minute check over two lists of 32767 entries\n");

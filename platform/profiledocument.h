@@ -1,10 +1,10 @@
-// An initialisation file read once into memory, looked up by index and written once.
+// An initialisation file read into memory, looked up and changed by key, and written back.
 #pragma once
 
-#include <QHash>
+#include <QByteArray>
 #include <QString>
 #include <QStringView>
-#include <deque>
+#include <optional>
 #include <vector>
 
 class ProfileDocument
@@ -18,55 +18,70 @@ public:
     ProfileDocument &operator=(const ProfileDocument &) = delete;
 
     // Parses text as the desktop's profile functions read it: sections and keys without
-    // regard to case, blanks around names and the "=" ignored, a value's trailing blanks
-    // cut and one pair of enclosing double quotes removed, ";" at a line's start a
-    // comment, lines without "=" no key, the first key of a name and the first section
-    // of a name the ones that count. Any text parses; nothing fails.
-    static ProfileDocument fromText(QString text);
+    // regard to the case of ASCII letters, blanks around names and the "=" ignored, a
+    // value's trailing blanks cut and one pair of enclosing double quotes removed, ";" at
+    // a line's start a comment, lines without "=" no key, the first key of a name and the
+    // first section of a name the ones that count. CR LF, LF and CR alone each end a line.
+    // Any text parses; nothing fails.
+    static ProfileDocument fromText(const QString &text);
 
-    // Decodes bytes as a file's content is decoded, then parses them.
+    // Decodes a file's bytes (see decodeProfileBytes), then parses them.
     static ProfileDocument fromBytes(const QByteArray &bytes);
 
-    // Reads and decodes a file: UTF-8, or code page 932 when the bytes are not valid
-    // UTF-8. A missing or unreadable file gives an empty document; ok is then false.
-    static ProfileDocument fromFile(const QString &path, bool *ok = nullptr);
+    // Reads, decodes and parses a file. A missing file gives an empty document. Returns
+    // nullopt, with the reason in error, when the path exists but cannot be read (a
+    // folder, no permission, an I/O error).
+    static std::optional<ProfileDocument> fromFile(const QString &path, QString *error = nullptr);
 
     // The value, or fallback when the section or the key is missing.
     QString value(QStringView section, QStringView key, const QString &fallback) const;
 
-    // Replaces the value where the key stands, adds a missing key at the end of its
-    // section and a missing section at the end of the document. Every other line is
-    // kept as it stands. A value with blanks at either end, or one enclosed in double
-    // quotes, is written in double quotes so that it reads back unchanged.
+    // Replaces the value where the key stands, adds a missing key after the last
+    // non-blank line of its section and a missing section at the end of the document.
+    // Every other line is kept as it stands. A value with blanks at either end, or one
+    // enclosed in double quotes, is written in double quotes so that it reads back
+    // unchanged. A value is written only up to its first CR or LF, so that no value
+    // breaks the file's lines.
     void setValue(QStringView section, QStringView key, QStringView value);
 
-    // Every line followed by CR LF.
+    // Every line as UTF-8 followed by CR LF. Lines that setValue did not write keep their
+    // bytes as decoded; bytes that no decoding could read stay as they came.
     QByteArray toUtf8() const;
 
-    // Writes the document atomically: the file holds either its old or its new text.
-    // Returns false, with a reason in error, when the folder cannot be made or written.
+    // Replaces the file with toUtf8() by replaceFileAtomically(): on failure the old file
+    // is kept as it was and false is returned with the reason in error.
     bool save(const QString &path, QString *error) const;
 
 private:
-    struct Key {
-        int line;
-        QStringView value;
+    struct Line {
+        qsizetype offset; // into m_text, or into m_added when added
+        qsizetype size;
+        bool added;
     };
     struct Section {
-        std::vector<QStringView> lines; // the header first, unless it is the preamble
-        QHash<QStringView, Key> keys; // by lower-case name; first occurrence only
+        std::vector<Line> lines; // the header first, unless it is the preamble
         int lastContentLine = 0; // a new key goes after it
     };
+    // One open-addressing table for sections and keys: a slot names a section (section
+    // -1, line the section's index) or a key line of one. Key text is read from the line.
+    struct Slot {
+        quint32 hash = 0;
+        qint32 section = 0;
+        qint32 line = -1; // -1: empty
+    };
 
-    int findSection(QStringView name) const; // -1 when missing
-    QStringView own(QString text);
-    QStringView lowerKey(QStringView key);
-    void indexLine(Section &section, int index);
+    static ProfileDocument fromDecoded(QByteArray text);
+    QByteArrayView lineBytes(const Line &line) const;
+    QByteArrayView slotName(const Slot &slot) const;
+    int find(int section, QByteArrayView name, quint32 hash) const; // slot index or -1
+    void insert(int section, int line, quint32 hash);
+    void indexLine(int section, int line);
+    int addSection(QByteArrayView name);
+    Line appendLine(QByteArrayView key, QStringView value);
 
-    // Every line is a view into the text read or into a string this document made; the
-    // strings' data never moves, so the views stay valid.
-    QString m_text;
-    std::deque<QString> m_owned;
+    QByteArray m_text; // the decoded file, UTF-8
+    QByteArray m_added; // every line that setValue wrote
     std::vector<Section> m_sections; // [0] holds the lines before the first section
-    QHash<QStringView, int> m_sectionIndex; // by lower-case name; first occurrence only
+    std::vector<Slot> m_slots; // size a power of two, at most half full
+    qsizetype m_used = 0;
 };

@@ -8,6 +8,8 @@
 
 #include <QStandardPaths>
 
+Q_LOGGING_CATEGORY(lcSettings, "tollwick.settings")
+
 namespace {
 
 const QString kAbsent = QStringLiteral("not");
