@@ -54,34 +54,38 @@ public:
 
 private:
     struct Line {
-        qsizetype offset; // into m_text, or into m_added when added
-        qsizetype size;
-        bool added;
+        quint32 offset; // into m_text, or into m_added when added
+        quint32 size : 31;
+        quint32 added : 1;
     };
+    // A section's own lines stand together in m_lines; keys that setValue adds are kept
+    // apart and written after the section's last non-blank line, so no line ever moves.
+    // A key's number is its own line's index, or count plus its index among the added.
     struct Section {
-        std::vector<Line> lines; // the header first, unless it is the preamble
-        int lastContentLine = 0; // a new key goes after it
-    };
-    // One open-addressing table for sections and keys: a slot names a section (section
-    // -1, line the section's index) or a key line of one. Key text is read from the line.
-    struct Slot {
-        quint32 hash = 0;
-        qint32 section = 0;
-        qint32 line = -1; // -1: empty
+        qsizetype first = 0;
+        int count = 0; // the header included, unless this is the preamble
+        int insertAt = 0; // added keys go before own line insertAt
+        std::vector<Line> added;
+        std::vector<qint32> table; // open addressing: key numbers, -1 empty
+        int keys = 0;
     };
 
     static ProfileDocument fromDecoded(QByteArray text);
     QByteArrayView lineBytes(const Line &line) const;
-    QByteArrayView slotName(const Slot &slot) const;
-    int find(int section, QByteArrayView name, quint32 hash) const; // slot index or -1
-    void insert(int section, int line, quint32 hash);
-    void indexLine(int section, int line);
-    int addSection(QByteArrayView name);
+    Line &line(Section &section, int number);
+    const Line &line(const Section &section, int number) const;
+    QByteArrayView keyOf(const Section &section, int number) const;
+    QByteArrayView sectionName(int section) const;
+    int findSection(QByteArrayView name) const; // -1 when missing
+    int findKey(const Section &section, QByteArrayView name) const; // key number, or -1
+    void indexKey(Section &section, int number, QByteArrayView name);
+    void indexSection(int section);
     Line appendLine(QByteArrayView key, QStringView value);
 
     QByteArray m_text; // the decoded file, UTF-8
     QByteArray m_added; // every line that setValue wrote
+    std::vector<Line> m_lines;
     std::vector<Section> m_sections; // [0] holds the lines before the first section
-    std::vector<Slot> m_slots; // size a power of two, at most half full
-    qsizetype m_used = 0;
+    std::vector<qint32> m_sectionTable; // the first section of each name, -1 empty
+    int m_namedSections = 0;
 };
