@@ -17,7 +17,8 @@ namespace {
 
 QString reason(const char *what, int code)
 {
-    return QString::fromLatin1(what) + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(code));
+    return QString::fromLatin1(what) + QStringLiteral(": ")
+        + QString::fromLocal8Bit(std::strerror(code));
 }
 
 // The file a chain of symbolic links ends at, or an empty text for a loop.
@@ -152,7 +153,8 @@ bool replaceFileAtomically(const QString &path, QByteArrayView bytes, QString *e
     const QByteArray temporary =
         folder + '/' + '.' + QFile::encodeName(info.fileName()) + ".saving";
 
-    struct stat old {};
+    struct stat old {
+    };
     const bool existed = ::stat(target.constData(), &old) == 0;
     if (existed && !S_ISREG(old.st_mode)) {
         *error = QStringLiteral("not a regular file");

@@ -15,6 +15,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QStringDecoder>
 #include <QVarLengthArray>
 
 #include <algorithm>
@@ -88,8 +89,7 @@ NameHash nameHash(QByteArrayView name)
 
 // Probes table (of line or section numbers) for a name; holds(number) tells whether an
 // entry is the name's. Returns the entry's position, or the empty one where it would go.
-template<typename Holds>
-size_t probe(const std::vector<qint32> &table, NameHash h, Holds holds)
+template <typename Holds> size_t probe(const std::vector<qint32> &table, NameHash h, Holds holds)
 {
     const size_t mask = table.size() - 1;
     const size_t stride = (h.hash >> 7) | 1; // odd, so every entry is reached
@@ -106,8 +106,7 @@ size_t tableSize(int names)
 }
 
 // Grows table before one more name goes in; nameOf(number) reads a name back.
-template<typename NameOf>
-void reserveFor(std::vector<qint32> &table, int used, NameOf nameOf)
+template <typename NameOf> void reserveFor(std::vector<qint32> &table, int used, NameOf nameOf)
 {
     if (!table.empty() && size_t(used + 1) * 3 <= table.size() * 2)
         return;
@@ -163,8 +162,7 @@ QByteArrayView valueOf(QByteArrayView line)
 }
 
 // Appends text as UTF-8; an unpaired surrogate becomes U+FFFD.
-template<typename Bytes>
-void appendUtf8(Bytes &out, QStringView text)
+template <typename Bytes> void appendUtf8(Bytes &out, QStringView text)
 {
     const qsizetype old = out.size();
     out.resize(old + text.size() * 3);
@@ -200,6 +198,16 @@ void appendUtf8(Bytes &out, QStringView text)
     out.resize(p - reinterpret_cast<unsigned char *>(out.data()));
 }
 
+// QString::fromUtf8 drops a byte order mark at the start, which in a value is text.
+QString valueText(QByteArrayView bytes)
+{
+    if (!bytes.startsWith("\xEF\xBB\xBF"))
+        return QString::fromUtf8(bytes);
+    QStringDecoder utf8(QStringDecoder::Utf8,
+                        QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    return utf8(bytes);
+}
+
 using Name = QVarLengthArray<char, 64>;
 
 Name utf8Name(QStringView text)
@@ -230,7 +238,7 @@ QByteArrayView ProfileDocument::lineBytes(const Line &line) const
 ProfileDocument::Line &ProfileDocument::line(Section &section, int number)
 {
     return number < section.count ? m_lines[section.first + number]
-                                   : section.added[number - section.count];
+                                  : section.added[number - section.count];
 }
 
 const ProfileDocument::Line &ProfileDocument::line(const Section &section, int number) const
@@ -273,8 +281,7 @@ int ProfileDocument::findKey(const Section &section, QByteArrayView name) const
 
 void ProfileDocument::indexKey(Section &section, int number, QByteArrayView name)
 {
-    reserveFor(section.table, section.keys,
-               [&](qint32 other) { return keyOf(section, other); });
+    reserveFor(section.table, section.keys, [&](qint32 other) { return keyOf(section, other); });
     const size_t i = probe(section.table, nameHash(name),
                            [&](qint32 other) { return sameName(keyOf(section, other), name); });
     if (section.table[i] >= 0)
@@ -286,7 +293,8 @@ void ProfileDocument::indexKey(Section &section, int number, QByteArrayView name
 void ProfileDocument::indexSection(int section)
 {
     const QByteArrayView name = sectionName(section);
-    reserveFor(m_sectionTable, m_namedSections, [this](qint32 other) { return sectionName(other); });
+    reserveFor(m_sectionTable, m_namedSections,
+               [this](qint32 other) { return sectionName(other); });
     const size_t i = probe(m_sectionTable, nameHash(name),
                            [&](qint32 other) { return sameName(sectionName(other), name); });
     if (m_sectionTable[i] >= 0)
@@ -355,15 +363,16 @@ ProfileDocument ProfileDocument::fromBytes(const QByteArray &bytes)
 
 std::optional<ProfileDocument> ProfileDocument::fromFile(const QString &path, QString *error)
 {
-    QFile file(path);
-    if (!file.exists())
+    const QFileInfo info(path);
+    if (!info.exists()) // a link to a missing file too
         return ProfileDocument();
-    if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly)) {
+    QFile file(path);
+    if (info.isDir() || !file.open(QIODevice::ReadOnly)) {
         if (error)
-            *error = QFileInfo(path).isDir() ? QStringLiteral("is a folder") : file.errorString();
+            *error = info.isDir() ? QStringLiteral("is a folder") : file.errorString();
         return std::nullopt;
     }
-    QByteArray bytes = file.readAll();
+    const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
         if (error)
             *error = file.errorString();
@@ -381,7 +390,7 @@ QString ProfileDocument::value(QStringView section, QStringView key, const QStri
     const Section &found = m_sections[s];
     const Name keyBytes = utf8Name(key);
     const int number = findKey(found, QByteArrayView(keyBytes.constData(), keyBytes.size()));
-    return number < 0 ? fallback : QString::fromUtf8(valueOf(lineBytes(line(found, number))));
+    return number < 0 ? fallback : valueText(valueOf(lineBytes(line(found, number))));
 }
 
 ProfileDocument::Line ProfileDocument::appendLine(QByteArrayView key, QStringView value)
@@ -432,7 +441,8 @@ void ProfileDocument::setValue(QStringView section, QStringView key, QStringView
         // The key keeps the spelling it has in the file; only its value changes.
         const QByteArrayView written = keyOf(target, number);
         const Name spelling(written.begin(), written.end()); // m_added may move while appending
-        line(target, number) = appendLine(QByteArrayView(spelling.constData(), spelling.size()), value);
+        line(target, number) =
+            appendLine(QByteArrayView(spelling.constData(), spelling.size()), value);
         return;
     }
     target.added.push_back(appendLine(keyView, value));

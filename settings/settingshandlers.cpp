@@ -34,9 +34,8 @@ void tollwk::SaveSettings()
     m_saveOk = doc.has_value();
     if (m_saveOk) {
         writeSettings(*doc,
-                      SettingsSnapshot {List1[0]->entries(), Sname[0]->text(),
-                                        List1[1]->entries(), Sname[1]->text(), byoukan->text(),
-                                        hunkan->text()});
+                      SettingsSnapshot {List1[0]->entries(), Sname[0]->text(), List1[1]->entries(),
+                                        Sname[1]->text(), byoukan->text(), hunkan->text()});
         m_saveOk = doc->save(m_settingsPath, &error);
     }
     // No message box: the program ends as the user asked, and says why in the log.

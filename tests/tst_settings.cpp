@@ -236,8 +236,8 @@ void TestSettings::filesReadAndSavedBack_data()
     QTest::addColumn<bool>("saves");
     const QByteArray none;
     const QString saved = QStringLiteral("saved.ini");
-    for (const char *form : {"utf8-lf", "utf8-bom-crlf", "utf16le-bom", "utf16be-bom",
-                             "cp932-crlf", "cr-only", "mixed-ends"})
+    for (const char *form : {"utf8-lf", "utf8-bom-crlf", "utf16le-bom", "utf16be-bom", "cp932-crlf",
+                             "cr-only", "mixed-ends"})
         QTest::newRow(form) << QString::fromLatin1(form) + QStringLiteral(".ini") << 0644 << none
                             << saved << true;
     QTest::newRow("undecodable byte in a comment")
@@ -292,7 +292,8 @@ void TestSettings::filesReadAndSavedBack()
     QFile output(path);
     QVERIFY(output.open(QIODevice::ReadOnly));
     QCOMPARE(output.readAll(), fixture(saved) + editWhileRunning);
-    struct stat st {};
+    struct stat st {
+    };
     QCOMPARE(::stat(QFile::encodeName(path).constData(), &st), 0);
     QCOMPARE(int(st.st_mode & 07777), mode);
     QCOMPARE(QDir(QFileInfo(path).absolutePath()).entryList(QDir::Files | QDir::Hidden),
@@ -375,8 +376,7 @@ void TestSettings::failingFileSystemKeepsTheOldFile()
         QFile filler(folder + QStringLiteral("/filler"));
         QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
         const QByteArray block(1024, 'x');
-        while (filler.write(block) == block.size()) {
-        }
+        while (filler.write(block) == block.size()) { }
         expectedFiles.prepend(QStringLiteral("filler"));
     } else {
         QCOMPARE(run({"mount", "-o", "remount,ro", folder}), 0);
