@@ -59,43 +59,40 @@ bool isDigit(char c)
     return c >= '0' && c <= '9';
 }
 
-// Where a name's probe starts, and its hash: FNV-1a over the name with ASCII letters
-// folded, finished as MurmurHash3 does. A name ending in a decimal number without leading
-// zeros starts at the hash of the rest plus the number.
-struct NameHash {
-    quint32 home;
-    quint32 hash;
-};
-
-NameHash nameHash(QByteArrayView name)
+// Where a name's probe starts: FNV-1a over the name with ASCII letters folded, finished
+// as MurmurHash3 does. A name ending in a decimal number without leading zeros starts at
+// the hash of the rest plus the number.
+quint32 nameHash(QByteArrayView name)
 {
     qsizetype digits = 0;
     while (digits < name.size() && isDigit(name[name.size() - 1 - digits]))
         ++digits;
-    const qsizetype prefix = name.size() - digits;
+    const bool numbered =
+        digits >= 1 && digits <= 9 && (digits == 1 || name[name.size() - digits] != '0');
+    const qsizetype hashed = numbered ? name.size() - digits : name.size();
     quint32 h = 2166136261u;
-    for (qsizetype i = 0; i < prefix; ++i)
+    for (qsizetype i = 0; i < hashed; ++i)
         h = (h ^ quint8(folded(name[i]))) * 16777619u;
-    const quint32 prefixHash = h;
     quint32 number = 0;
-    for (qsizetype i = prefix; i < name.size(); ++i) {
-        h = (h ^ quint8(name[i])) * 16777619u;
+    for (qsizetype i = hashed; i < name.size(); ++i)
         number = number * 10 + quint32(name[i] - '0');
-    }
-    const quint32 hash = finish(h);
-    const bool numbered = digits >= 1 && digits <= 9 && (digits == 1 || name[prefix] != '0');
-    return {numbered ? finish(prefixHash) + number : hash, hash};
+    return finish(h) + number;
 }
 
 // Probes table (of line or section numbers) for a name; holds(number) tells whether an
 // entry is the name's. Returns the entry's position, or the empty one where it would go.
-template <typename Holds> size_t probe(const std::vector<qint32> &table, NameHash h, Holds holds)
+template <typename Holds> size_t probe(const std::vector<qint32> &table, quint32 home, Holds holds)
 {
     const size_t mask = table.size() - 1;
-    const size_t stride = (h.hash >> 7) | 1; // odd, so every entry is reached
-    size_t i = h.home & mask;
-    while (table[i] >= 0 && !holds(table[i]))
+    size_t i = home & mask;
+    if (table[i] < 0 || holds(table[i]))
+        return i;
+    // Odd, so that every entry is reached, and scattered, so that a run of numbered names
+    // that meets another name does not pile up behind it.
+    const size_t stride = finish(home ^ 0x9E3779B9u) | 1;
+    do
         i = (i + stride) & mask;
+    while (table[i] >= 0 && !holds(table[i]));
     return i;
 }
 
@@ -142,10 +139,11 @@ bool headerName(QByteArrayView line, QByteArrayView *name)
 
 bool keyName(QByteArrayView line, QByteArrayView *key)
 {
-    const void *equals = std::memchr(line.data(), '=', size_t(line.size()));
-    if (!equals)
+    qsizetype at = 0; // a plain loop: key lines are too short for memchr to pay
+    while (at < line.size() && line[at] != '=')
+        ++at;
+    if (at == line.size())
         return false;
-    const qsizetype at = static_cast<const char *>(equals) - line.data();
     const QByteArrayView name = trimmed(line.first(at));
     if (name.startsWith(';')) // a comment, ";" first after any blanks
         return false;
@@ -212,8 +210,16 @@ using Name = QVarLengthArray<char, 64>;
 
 Name utf8Name(QStringView text)
 {
-    Name name;
-    appendUtf8(name, text);
+    Name name(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text.utf16()[i];
+        if (c >= 0x80) { // names are nearly always ASCII
+            name.clear();
+            appendUtf8(name, text);
+            break;
+        }
+        name[i] = char(c);
+    }
     return name;
 }
 
@@ -256,17 +262,19 @@ QByteArrayView ProfileDocument::keyOf(const Section &section, int number) const
 
 QByteArrayView ProfileDocument::sectionName(int section) const
 {
-    QByteArrayView name;
-    headerName(lineBytes(m_lines[m_sections[section].first]), &name);
-    return name;
+    return lineBytes(m_sections[section].name);
 }
 
 int ProfileDocument::findSection(QByteArrayView name) const
 {
+    if (m_lastSection >= 0 && sameName(sectionName(m_lastSection), name))
+        return m_lastSection;
     if (m_sectionTable.empty())
         return -1;
     const size_t i = probe(m_sectionTable, nameHash(name),
                            [&](qint32 section) { return sameName(sectionName(section), name); });
+    if (m_sectionTable[i] >= 0)
+        m_lastSection = m_sectionTable[i];
     return m_sectionTable[i];
 }
 
@@ -325,6 +333,8 @@ ProfileDocument ProfileDocument::fromDecoded(QByteArray text)
         QByteArrayView name;
         if (headerName(bytes, &name)) {
             doc.m_sections.emplace_back();
+            doc.m_sections.back().name =
+                Line {quint32(name.data() - data), quint32(name.size()), 0};
             doc.m_sections.back().first = qsizetype(doc.m_lines.size());
         } else if (keyName(bytes, &name)) {
             ++doc.m_sections.back().keys;
@@ -403,16 +413,19 @@ ProfileDocument::Line ProfileDocument::appendLine(QByteArrayView key, QStringVie
         }
     }
     const bool quote = needsQuotes(value);
+    // Put together apart and appended in one go: most lines are a few bytes.
+    Name text(key.begin(), key.end());
+    text.append('=');
+    if (quote)
+        text.append('"');
+    appendUtf8(text, value);
+    if (quote)
+        text.append('"');
     if (m_added.isEmpty())
         m_added.reserve(m_text.size() + 4096); // a save rewrites about as much as it read
     const qsizetype offset = m_added.size();
-    m_added.append(key.data(), key.size()).append('=');
-    if (quote)
-        m_added.append('"');
-    appendUtf8(m_added, value);
-    if (quote)
-        m_added.append('"');
-    return Line {quint32(offset), quint32(m_added.size() - offset), 1};
+    m_added.append(text.constData(), text.size());
+    return Line {quint32(offset), quint32(text.size()), 1};
 }
 
 void ProfileDocument::setValue(QStringView section, QStringView key, QStringView value)
@@ -426,6 +439,7 @@ void ProfileDocument::setValue(QStringView section, QStringView key, QStringView
         const qsizetype offset = m_added.size();
         m_added.append('[').append(sectionView.data(), sectionView.size()).append(']');
         Section added;
+        added.name = Line {quint32(offset + 1), quint32(sectionView.size()), 1};
         added.first = qsizetype(m_lines.size());
         added.count = added.insertAt = 1;
         m_lines.push_back(Line {quint32(offset), quint32(m_added.size() - offset), 1});

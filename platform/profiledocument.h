@@ -62,6 +62,7 @@ private:
     // apart and written after the section's last non-blank line, so no line ever moves.
     // A key's number is its own line's index, or count plus its index among the added.
     struct Section {
+        Line name {0, 0, 0}; // the name between the header's brackets
         qsizetype first = 0;
         int count = 0; // the header included, unless this is the preamble
         int insertAt = 0; // added keys go before own line insertAt
@@ -88,4 +89,5 @@ private:
     std::vector<Section> m_sections; // [0] holds the lines before the first section
     std::vector<qint32> m_sectionTable; // the first section of each name, -1 empty
     int m_namedSections = 0;
+    mutable int m_lastSection = -1; // lists are read and written one section at a time
 };
