@@ -138,6 +138,14 @@ void syncFolder(const QByteArray &folder)
 
 bool replaceFileAtomically(const QString &path, QByteArrayView bytes, QString *error)
 {
+    return replaceFileAtomically(
+        path, [bytes](const ContentWriter &write) { return write(bytes); }, error);
+}
+
+bool replaceFileAtomically(const QString &path,
+                           const std::function<bool(const ContentWriter &write)> &produce,
+                           QString *error)
+{
     const QString resolved = resolveLinks(path);
     if (resolved.isEmpty()) {
         *error = reason("following the links", ELOOP);
@@ -183,7 +191,10 @@ bool replaceFileAtomically(const QString &path, QByteArrayView bytes, QString *e
             return false;
         }
     }
-    if (!writeAll(file.fd(), bytes, &code)) {
+    const ContentWriter write = [&](QByteArrayView piece) {
+        return writeAll(file.fd(), piece, &code);
+    };
+    if (!produce(write)) {
         *error = reason("writing", code);
         return false;
     }

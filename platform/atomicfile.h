@@ -4,6 +4,8 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <functional>
+
 // Replaces the file at path with bytes. A symbolic link is followed and stays a link; the
 // file it names is replaced. The new file keeps the old one's mode, and its owner and
 // group where the process may set them; a new file gets 0666 less the umask. Creates the
@@ -20,3 +22,10 @@
 // instant between naming the new file and renaming it, a kill leaves a hidden
 // ".<name>.saving" beside the file; the next replacement removes it.
 bool replaceFileAtomically(const QString &path, QByteArrayView bytes, QString *error);
+
+// The same, with the new text given in pieces: produce calls write for each piece, in
+// order, and returns false as soon as write does (a write failed).
+using ContentWriter = std::function<bool(QByteArrayView)>;
+bool replaceFileAtomically(const QString &path,
+                           const std::function<bool(const ContentWriter &write)> &produce,
+                           QString *error);

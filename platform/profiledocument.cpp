@@ -463,33 +463,59 @@ void ProfileDocument::setValue(QStringView section, QStringView key, QStringView
     indexKey(target, target.count + int(target.added.size()) - 1, keyView);
 }
 
+template <typename Visit> void ProfileDocument::forEachLine(Visit visit) const
+{
+    for (const Section &s : m_sections) {
+        for (int i = 0; i < s.insertAt; ++i)
+            visit(lineBytes(m_lines[s.first + i]));
+        for (const Line &line : s.added)
+            visit(lineBytes(line));
+        for (int i = s.insertAt; i < s.count; ++i)
+            visit(lineBytes(m_lines[s.first + i]));
+    }
+}
+
 QByteArray ProfileDocument::toUtf8() const
 {
     qsizetype total = 0;
-    for (const Section &s : m_sections) {
-        for (int i = 0; i < s.count + int(s.added.size()); ++i)
-            total += line(s, i).size + 2;
-    }
+    forEachLine([&](QByteArrayView line) { total += line.size() + 2; });
     QByteArray bytes(total, Qt::Uninitialized);
     char *p = bytes.data();
-    const auto put = [&](const Line &line) {
-        std::memcpy(p, lineBytes(line).data(), size_t(line.size));
-        p += line.size;
+    forEachLine([&](QByteArrayView line) {
+        std::memcpy(p, line.data(), size_t(line.size()));
+        p += line.size();
         *p++ = '\r';
         *p++ = '\n';
-    };
-    for (const Section &s : m_sections) {
-        for (int i = 0; i < s.insertAt; ++i)
-            put(m_lines[s.first + i]);
-        for (const Line &line : s.added)
-            put(line);
-        for (int i = s.insertAt; i < s.count; ++i)
-            put(m_lines[s.first + i]);
-    }
+    });
     return bytes;
 }
 
 bool ProfileDocument::save(const QString &path, QString *error) const
 {
-    return replaceFileAtomically(path, toUtf8(), error);
+    // Written in pieces through one small buffer rather than as one text: a full file is a
+    // megabyte to allocate and fill, which costs more than the writes.
+    const auto produce = [this](const ContentWriter &write) {
+        constexpr qsizetype kPiece = 64 * 1024;
+        std::vector<char> buffer(kPiece);
+        qsizetype used = 0;
+        bool ok = true;
+        forEachLine([&](QByteArrayView line) {
+            if (!ok)
+                return;
+            if (used + line.size() + 2 > kPiece) {
+                ok = write(QByteArrayView(buffer.data(), used));
+                used = 0;
+                if (ok && line.size() + 2 > kPiece) { // a line longer than the buffer
+                    ok = write(line) && write("\r\n");
+                    return;
+                }
+            }
+            std::memcpy(buffer.data() + used, line.data(), size_t(line.size()));
+            used += line.size();
+            buffer[used++] = '\r';
+            buffer[used++] = '\n';
+        });
+        return ok && write(QByteArrayView(buffer.data(), used));
+    };
+    return replaceFileAtomically(path, produce, error);
 }

@@ -72,6 +72,7 @@ private:
     };
 
     static ProfileDocument fromDecoded(QByteArray text);
+    template <typename Visit> void forEachLine(Visit visit) const; // in file order
     QByteArrayView lineBytes(const Line &line) const;
     Line &line(Section &section, int number);
     const Line &line(const Section &section, int number) const;
