@@ -376,6 +376,12 @@ std::optional<ProfileDocument> ProfileDocument::fromFile(const QString &path, QS
     const QFileInfo info(path);
     if (!info.exists()) // a link to a missing file too
         return ProfileDocument();
+    // Lines are kept as 32-bit offsets; no settings file comes near this.
+    if (info.size() > qint64(1) << 30) {
+        if (error)
+            *error = QStringLiteral("larger than 1 GiB");
+        return std::nullopt;
+    }
     QFile file(path);
     if (info.isDir() || !file.open(QIODevice::ReadOnly)) {
         if (error)

@@ -30,7 +30,7 @@ public:
 
     // Reads, decodes and parses a file. A missing file gives an empty document. Returns
     // nullopt, with the reason in error, when the path exists but cannot be read (a
-    // folder, no permission, an I/O error).
+    // folder, no permission, an I/O error, larger than 1 GiB).
     static std::optional<ProfileDocument> fromFile(const QString &path, QString *error = nullptr);
 
     // The value, or fallback when the section or the key is missing.
