@@ -14,7 +14,6 @@ class FileDialog;
 class IntervalTimer;
 class KeySender;
 class LimitedLineEdit;
-class ProfileDocument;
 class ListBox;
 class QGroupBox;
 class QLabel;
@@ -102,9 +101,6 @@ private:
     SoundPlayer &m_sound;
     KeySender *m_keys = nullptr;
     QString m_settingsPath;
-    // The settings file as read at start-up; the save writes into it, so that lines the
-    // program does not use are kept, and the file is parsed only once.
-    std::unique_ptr<ProfileDocument> m_settingsFile;
     bool m_unloaded = false;
     bool m_saveOk = true;
 

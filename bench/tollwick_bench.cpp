@@ -19,7 +19,19 @@
 
 namespace {
 
-double medianMs(int runs, const std::function<void()> &work)
+constexpr int kRuns = 9; // every figure is the median of these, with min and max
+
+struct Spread {
+    double median, min, max;
+};
+
+Spread spread(std::vector<double> times)
+{
+    std::sort(times.begin(), times.end());
+    return {times[times.size() / 2], times.front(), times.back()};
+}
+
+Spread timeMs(const std::function<void()> &work, int runs = kRuns)
 {
     std::vector<double> times;
     for (int i = 0; i < runs; ++i) {
@@ -28,8 +40,12 @@ double medianMs(int runs, const std::function<void()> &work)
         work();
         times.push_back(timer.nsecsElapsed() / 1e6);
     }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
+    return spread(std::move(times));
+}
+
+void print(const char *what, Spread s)
+{
+    std::printf("%s %7.2f ms (%7.2f-%7.2f)", what, s.median, s.min, s.max);
 }
 
 QStringList randomList(int size, int distinct, quint32 seed)
@@ -71,31 +87,34 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
 
+    std::printf("Each figure: median of %d runs (min-max)\n", kRuns);
     std::printf("sort (ascending, equal minutes written two ways)\n");
     for (const int distinct : {10, 1440}) {
         const QStringList full = randomList(kMaxEntries, distinct, 7);
-        const double fast = medianMs(9, [&] { sortedEntries(full, SortDirection::Ascending); });
-        std::printf("  32767 entries, %4d distinct minutes: %7.2f ms\n", distinct, fast);
+        std::printf("  32767 entries, %4d distinct minutes:", distinct);
+        print("", timeMs([&] { sortedEntries(full, SortDirection::Ascending); }));
+        std::printf("\n");
     }
     {
         const QStringList small = randomList(2000, 10, 9);
-        const double fast = medianMs(9, [&] { sortedEntries(small, SortDirection::Ascending); });
+        const Spread fast = timeMs([&] { sortedEntries(small, SortDirection::Ascending); });
         QStringList copy = small;
-        const double slow = medianMs(1, [&] {
+        const Spread slow = timeMs([&] {
             copy = small;
             transcribedSort(copy);
         });
-        std::printf(
-            "  2000 entries: %.3f ms here, %.1f ms for the exchange sort itself (same order: %s)\n",
-            fast, slow, copy == sortedEntries(small, SortDirection::Ascending) ? "yes" : "NO");
+        print("  2000 entries: here", fast);
+        print(", the exchange sort itself", slow);
+        std::printf(" (same order: %s)\n",
+                    copy == sortedEntries(small, SortDirection::Ascending) ? "yes" : "NO");
     }
 
     QTemporaryDir dir;
     FixedClock clock;
     WavPlayer sound(&app);
     QtFileDialog dialog;
-    std::printf("LoadSettings + SaveSettings\n");
-    for (const int size : {1000, kMaxEntries}) {
+    std::printf("LoadSettings and SaveSettings (the save re-reads the file)\n");
+    for (const int size : {1000, 2000, 4000, 8000, 16000, kMaxEntries}) {
         const QString path = dir.filePath(QStringLiteral("tollwk%1.ini").arg(size));
         {
             tollwk window(clock, sound, dialog, path);
@@ -103,20 +122,23 @@ int main(int argc, char *argv[])
             window.List1[1]->addItems(randomList(size, 1440, 2));
             window.SaveSettings();
         }
-        double load = 0, save = 0;
-        const double both = medianMs(7, [&] {
+        std::vector<double> load, save;
+        for (int run = 0; run < kRuns; ++run) {
             tollwk window(clock, sound, dialog, path);
             QElapsedTimer t;
             t.start();
             window.LoadSettings();
-            load = t.nsecsElapsed() / 1e6;
+            load.push_back(t.nsecsElapsed() / 1e6);
             t.restart();
             window.SaveSettings();
-            save = t.nsecsElapsed() / 1e6;
-        });
-        Q_UNUSED(both);
-        std::printf("  %5d entries in each list: load %.2f ms + save %.2f ms = %.2f ms\n", size,
-                    load, save, load + save);
+            save.push_back(t.nsecsElapsed() / 1e6);
+        }
+        const Spread l = spread(load), s = spread(save);
+        // Per entry, so that a straight line shows as a steady figure.
+        std::printf("  %5d entries in each list: load %6.2f ms (%6.2f-%6.2f)  "
+                    "save %6.2f ms (%6.2f-%6.2f)  per 1000: load %.2f, save %.2f ms\n",
+                    size, l.median, l.min, l.max, s.median, s.min, s.max, l.median * 1000 / size,
+                    s.median * 1000 / size);
     }
 
     std::printf("minute check over two lists of 32767 entries\n");
@@ -129,8 +151,8 @@ int main(int argc, char *argv[])
         window.List1[0]->addItems(QStringList(kMaxEntries, QStringLiteral("04:00")));
         window.List1[1]->clear();
         window.List1[1]->addItems(QStringList(kMaxEntries, QStringLiteral("05:00")));
-        const double tick = medianMs(21, [&] { window.Timer1_Timer(); });
-        std::printf("  one tick: %.2f ms\n", tick);
+        print("  one tick:", timeMs([&] { window.Timer1_Timer(); }, 21));
+        std::printf(" (21 runs)\n");
     }
     return 0;
 }

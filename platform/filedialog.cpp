@@ -5,7 +5,15 @@
 #include <QFileDialog>
 #include <QFileInfo>
 
-std::optional<QString> QtFileDialog::showOpen(QWidget *parent)
+std::optional<QString> FileDialog::showOpen(QWidget *parent)
+{
+    std::optional<QString> path = choose(parent);
+    if (path && (path->contains(u'\n') || path->contains(u'\r')))
+        return std::nullopt; // refused as a cancel is: the box keeps its text
+    return path;
+}
+
+std::optional<QString> QtFileDialog::choose(QWidget *parent)
 {
     QFileDialog dialog(parent);
     dialog.setOption(QFileDialog::DontUseNativeDialog);

@@ -12,14 +12,19 @@ public:
     virtual ~FileDialog() = default;
     // Shows a modal open-file dialog with the one filter "WAVファイル (*.WAV)", starting
     // from the path chosen last. Returns the full path of the chosen file, or nullopt when
-    // the user cancels or the dialog cannot be shown.
-    virtual std::optional<QString> showOpen(QWidget *parent) = 0;
+    // the user cancels, the dialog cannot be shown, or the path holds a line break (CR or
+    // LF), which no settings file line could keep.
+    std::optional<QString> showOpen(QWidget *parent);
+
+protected:
+    // The path the user chose, or nullopt; showOpen checks it.
+    virtual std::optional<QString> choose(QWidget *parent) = 0;
 };
 
 class QtFileDialog final : public FileDialog
 {
-public:
-    std::optional<QString> showOpen(QWidget *parent) override;
+protected:
+    std::optional<QString> choose(QWidget *parent) override;
 
 private:
     QString m_lastPath; // shared by both panels, never cleared

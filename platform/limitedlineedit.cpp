@@ -48,6 +48,7 @@ LimitedLineEdit::LimitedLineEdit(int maxTyped, QWidget *parent)
     : QLineEdit(parent)
     , m_maxTyped(maxTyped)
 {
+    setMaxLength(std::numeric_limits<int>::max()); // QLineEdit cuts at 32767 by default
     setValidator(new Limit(this));
     connect(this, &QLineEdit::textChanged, this,
             [this](const QString &text) { m_previous = text; });

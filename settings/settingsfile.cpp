@@ -8,6 +8,8 @@
 
 #include <QStandardPaths>
 
+Q_LOGGING_CATEGORY(lcSettings, "tollwick.settings")
+
 namespace {
 
 const QString kAbsent = QStringLiteral("not");
@@ -57,7 +59,7 @@ QStringList readList(const ProfileDocument &doc, const QString &section)
         const std::optional<QString> entry = read(doc, section, EntryKey(int(entries.size())));
         if (!entry)
             break;
-        entries.append(*entry);
+        entries.append(std::move(*entry)); // no copy: a full list has 32,767
     }
     return entries;
 }

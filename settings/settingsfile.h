@@ -1,8 +1,12 @@
 // The sections and keys of tollwk.ini, and where the file lives.
 #pragma once
 
+#include <QLoggingCategory>
 #include <QStringList>
 #include <optional>
+
+// "tollwick.settings": why a save did not happen.
+Q_DECLARE_LOGGING_CATEGORY(lcSettings)
 
 class ProfileDocument;
 

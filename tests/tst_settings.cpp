@@ -8,6 +8,7 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 class TestSettings : public QObject
@@ -21,6 +22,12 @@ private Q_SLOTS:
     void roundTrip();
     void loading_data();
     void loading();
+    void filesReadAndSavedBack_data();
+    void filesReadAndSavedBack();
+    void lineBreaksNeverReachTheFile_data();
+    void lineBreaksNeverReachTheFile();
+    void failingFileSystemKeepsTheOldFile_data();
+    void failingFileSystemKeepsTheOldFile();
     void missingFileLoadsDefaultsAndCreatesNothing();
     void unwritableFolderKeepsTheOldFile();
     void saveFailingHalfwayKeepsTheOldFile();
@@ -106,6 +113,8 @@ void TestSettings::roundTrip_data()
     QTest::newRow("odd entries") << QStringList {"25:99", " 5:30", "-0:5."}
                                  << QStringList {"07:00", "07:00"} << "  blanks  " << false;
     QTest::newRow("quoted path") << QStringList {} << QStringList {} << "\"/a b\"" << false;
+    QTest::newRow("40,000-character path")
+        << QStringList {} << QStringList {"07:00"} << "/" + QString(39999, u'音') << false;
 }
 
 void TestSettings::roundTrip()
@@ -216,6 +225,175 @@ void TestSettings::loading()
     QTEST(f.window->Sname[0]->text(), "sound");
     QTEST(f.window->byoukan->text(), "seconds");
     QTEST(f.window->hunkan->text(), "minutes");
+}
+
+void TestSettings::filesReadAndSavedBack_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QByteArray>("editWhileRunning");
+    QTest::addColumn<QString>("saved");
+    QTest::addColumn<bool>("saves");
+    const QByteArray none;
+    const QString saved = QStringLiteral("saved.ini");
+    for (const char *form : {"utf8-lf", "utf8-bom-crlf", "utf16le-bom", "utf16be-bom", "cp932-crlf",
+                             "cr-only", "mixed-ends"})
+        QTest::newRow(form) << QString::fromLatin1(form) + QStringLiteral(".ini") << 0644 << none
+                            << saved << true;
+    QTest::newRow("undecodable byte in a comment")
+        << "latin1-comment.ini" << 0644 << none << "latin1-comment.ini" << true;
+    const QByteArray handEdit = "[added by hand]\r\nnote=手で追加\r\n; a comment\r\n";
+    QTest::newRow("section and comment added while running")
+        << "utf8-bom-crlf.ini" << 0644 << handEdit << saved << true;
+    QTest::newRow("mode 0600") << "utf8-lf.ini" << 0600 << none << saved << true;
+    QTest::newRow("mode 0640") << "utf8-lf.ini" << 0640 << none << saved << true;
+    // Not writable for a user, so kept as it is; root writes it and keeps its mode.
+    const bool root = geteuid() == 0;
+    QTest::newRow("mode 0444") << "utf8-lf.ini" << 0444 << none
+                               << (root ? saved : QStringLiteral("utf8-lf.ini")) << root;
+}
+
+void TestSettings::filesReadAndSavedBack()
+{
+    QFETCH(QString, file);
+    QFETCH(int, mode);
+    QFETCH(QByteArray, editWhileRunning);
+    QFETCH(QString, saved);
+    QFETCH(bool, saves);
+    const auto fixture = [](const QString &name) {
+        QFile f(QFINDTESTDATA(QStringLiteral("data/settings/") + name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    const QString path = m_dir->filePath(QStringLiteral("ユーザー設定/tollwick/tollwk.ini"));
+    QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+    QFile input(path);
+    QVERIFY(input.open(QIODevice::WriteOnly));
+    QVERIFY(input.write(fixture(file)) > 0);
+    input.close();
+    QCOMPARE(::chmod(QFile::encodeName(path).constData(), mode_t(mode)), 0);
+
+    WindowFixture f(path);
+    f.window->Form_Load();
+    QCOMPARE(f.window->List1[0]->entries(), (QStringList {"07:00", "12:30"}));
+    QCOMPARE(f.window->List1[1]->entries(), QStringList {"06:45"});
+    QCOMPARE(f.window->Sname[0]->text(), QStringLiteral("/home/ユーザー/音/お知らせ.wav"));
+    QCOMPARE(f.window->Sname[1]->text(), QStringLiteral("/home/ユーザー/音/目覚まし.wav"));
+    QCOMPARE(f.window->byoukan->text(), QStringLiteral("10"));
+    QCOMPARE(f.window->hunkan->text(), QStringLiteral("2"));
+    if (!editWhileRunning.isEmpty()) {
+        QFile edit(path);
+        QVERIFY(edit.open(QIODevice::Append));
+        edit.write(editWhileRunning);
+    }
+    if (!saves)
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("settings not saved to .*"));
+    f.window->close();
+    QCOMPARE(f.window->lastSaveSucceeded(), saves);
+    QFile output(path);
+    QVERIFY(output.open(QIODevice::ReadOnly));
+    QCOMPARE(output.readAll(), fixture(saved) + editWhileRunning);
+    struct stat st {
+    };
+    QCOMPARE(::stat(QFile::encodeName(path).constData(), &st), 0);
+    QCOMPARE(int(st.st_mode & 07777), mode);
+    QCOMPARE(QDir(QFileInfo(path).absolutePath()).entryList(QDir::Files | QDir::Hidden),
+             QStringList {QStringLiteral("tollwk.ini")});
+}
+
+void TestSettings::lineBreaksNeverReachTheFile_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("throughDialog");
+    QTest::addColumn<QString>("kept");
+    const QString old = QStringLiteral("/old.wav");
+    QTest::newRow("dialog, plain path") << "/a/b.wav" << true << "/a/b.wav";
+    QTest::newRow("dialog, LF") << "/a\nb.wav" << true << old;
+    QTest::newRow("dialog, CR") << "/a\rb.wav" << true << old;
+    QTest::newRow("dialog, CR LF") << "/a\r\n[time]\r\nCount=9.wav" << true << old;
+    // Text pasted into the box keeps its line break; the file takes the path up to it.
+    QTest::newRow("pasted") << "/a\n[time]\nCount=9" << false << "/a";
+}
+
+void TestSettings::lineBreaksNeverReachTheFile()
+{
+    QFETCH(QString, path);
+    QFETCH(bool, throughDialog);
+    QFETCH(QString, kept);
+    {
+        WindowFixture f(this->path());
+        f.window->List1[0]->setEntries({QStringLiteral("12:00")});
+        f.window->Sname[0]->setText(QStringLiteral("/old.wav"));
+        if (throughDialog) {
+            f.dialog.answers = {path};
+            f.window->sansyou_Click(0);
+            QCOMPARE(f.dialog.shown, 1);
+            QCOMPARE(f.window->Sname[0]->text(), kept);
+        } else {
+            f.window->Sname[0]->setText(path);
+        }
+        f.window->close();
+    }
+    const QByteArray file = readFile();
+    QVERIFY(file.contains("[FileName]\r\nFileName=" + kept.toUtf8() + "\r\n[time2]"));
+    QVERIFY(!file.contains(".wav\r\n.wav"));
+    WindowFixture g(this->path());
+    g.window->LoadSettings();
+    QCOMPARE(g.window->List1[0]->entries(), QStringList {QStringLiteral("12:00")});
+    QCOMPARE(g.window->Sname[0]->text(), kept);
+}
+
+void TestSettings::failingFileSystemKeepsTheOldFile_data()
+{
+    QTest::addColumn<bool>("fileBefore");
+    QTest::addColumn<QString>("failure");
+    QTest::newRow("full, file existed") << true << "full";
+    QTest::newRow("full, no file before") << false << "full";
+    QTest::newRow("read-only, file existed") << true << "ro";
+    QTest::newRow("read-only, no file before") << false << "ro";
+}
+
+// A real file system that fails: a small tmpfs mounted over the settings folder.
+void TestSettings::failingFileSystemKeepsTheOldFile()
+{
+    QFETCH(bool, fileBefore);
+    QFETCH(QString, failure);
+    if (geteuid() != 0)
+        QSKIP("mounting a small file system over the settings folder needs root");
+    const QString folder = QFileInfo(path()).absolutePath();
+    QVERIFY(QDir().mkpath(folder));
+    const auto run = [](const QStringList &args) {
+        return QProcess::execute(args.first(), args.mid(1));
+    };
+    if (run({"mount", "-t", "tmpfs", "-o", "size=64k", "tollwick-test", folder}) != 0)
+        QSKIP("cannot mount a tmpfs here");
+    const auto unmount = qScopeGuard([&] { run({"umount", folder}); });
+    if (fileBefore)
+        writeFile(kFreshSave);
+    QStringList expectedFiles;
+    if (fileBefore)
+        expectedFiles << QStringLiteral("tollwk.ini");
+    if (failure == QLatin1String("full")) {
+        QFile filler(folder + QStringLiteral("/filler"));
+        QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        const QByteArray block(1024, 'x');
+        while (filler.write(block) == block.size()) { }
+        expectedFiles.prepend(QStringLiteral("filler"));
+    } else {
+        QCOMPARE(run({"mount", "-o", "remount,ro", folder}), 0);
+    }
+
+    WindowFixture f(path());
+    f.window->Form_Load();
+    QStringList many;
+    for (int i = 0; i < 2000; ++i)
+        many.append(QStringLiteral("12:34"));
+    f.window->List1[1]->addItems(many);
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("settings not saved to .*"));
+    f.window->close();
+    QVERIFY(!f.window->lastSaveSucceeded());
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), expectedFiles);
+    if (fileBefore)
+        QCOMPARE(readFile(), kFreshSave);
 }
 
 void TestSettings::missingFileLoadsDefaultsAndCreatesNothing()

@@ -10,7 +10,7 @@ cp -n "$src"/tests/fuzz/corpus/* "$out/corpus/" 2>/dev/null || true
 clang++ -std=c++17 -O1 -g -fPIC -fsanitize=fuzzer,address,undefined \
     -I"$src/platform" $(pkg-config --cflags Qt6Core) \
     "$src/tests/fuzz/fuzz_profile.cpp" "$src/platform/profiledocument.cpp" \
-    "$src/platform/numbertext.cpp" \
+    "$src/platform/profiledecoding.cpp" "$src/platform/atomicfile.cpp" \
     $(pkg-config --libs Qt6Core) -o "$out/fuzz_profile"
 "$out/fuzz_profile" -max_total_time="$seconds" -rss_limit_mb=2048 -max_len=65536 \
     -print_final_stats=1 "$out/corpus" 2>&1 | tail -n 15

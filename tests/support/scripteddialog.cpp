@@ -1,6 +1,6 @@
 #include "scripteddialog.h"
 
-std::optional<QString> ScriptedDialog::showOpen(QWidget *)
+std::optional<QString> ScriptedDialog::choose(QWidget *)
 {
     ++shown;
     if (answers.isEmpty())

@@ -12,5 +12,6 @@ public:
     QList<QString> answers;
     int shown = 0;
 
-    std::optional<QString> showOpen(QWidget *) override;
+protected:
+    std::optional<QString> choose(QWidget *) override;
 };

@@ -1,0 +1,31 @@
+// Replacing a file's content so that a failure at any point leaves the old file as it was.
+#pragma once
+
+#include <QByteArrayView>
+#include <QString>
+
+#include <functional>
+
+// Replaces the file at path with bytes. A symbolic link is followed and stays a link; the
+// file it names is replaced. The new file keeps the old one's mode, and its owner and
+// group where the process may set them; a new file gets 0666 less the umask. Creates the
+// folder when it is missing.
+//
+// Every write is checked and the data reaches the disk (fsync) before the new file takes
+// the old one's name (rename), so the file holds either its old or its complete new
+// bytes. On failure (a full disk or quota, a read-only file or file system, an I/O error,
+// a path that is no regular file) the old file is untouched, no file is created where
+// none was, and false is returned with the reason in error.
+//
+// The new text is written into an unnamed file (O_TMPFILE), so a process killed while
+// writing leaves nothing behind. Where the file system lacks unnamed files, or in the
+// instant between naming the new file and renaming it, a kill leaves a hidden
+// ".<name>.saving" beside the file; the next replacement removes it.
+bool replaceFileAtomically(const QString &path, QByteArrayView bytes, QString *error);
+
+// The same, with the new text given in pieces: produce calls write for each piece, in
+// order, and returns false as soon as write does (a write failed).
+using ContentWriter = std::function<bool(QByteArrayView)>;
+bool replaceFileAtomically(const QString &path,
+                           const std::function<bool(const ContentWriter &write)> &produce,
+                           QString *error);

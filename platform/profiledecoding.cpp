@@ -1,0 +1,127 @@
+// Decoding is per line for 8-bit files because a file may mix encodings: one carried over
+// from the Windows version is in code page 932, a save here writes UTF-8, and a hand edit
+// may add a line in neither. Only lines that are not UTF-8 pay for a conversion.
+#include "profiledecoding.h"
+
+#include <QStringDecoder>
+
+#include <cstring>
+
+namespace {
+
+bool isContinuation(unsigned char c)
+{
+    return (c & 0xC0) == 0x80;
+}
+
+bool isLineEnd(char c)
+{
+    return c == '\n' || c == '\r';
+}
+
+// One line of an 8-bit file that is not UTF-8, appended to out as UTF-8 when code page
+// 932 reads it without error, as its own bytes otherwise.
+void appendNonUtf8Line(QByteArray &out, const char *data, qsizetype size)
+{
+    if (isValidUtf8(data, size)) {
+        out.append(data, size);
+        return;
+    }
+    // Stateless, so that a lead byte at the line's end counts as an error rather than
+    // being held back for the next call.
+    QStringDecoder sjis("windows-31j", QStringDecoder::Flag::Stateless);
+    if (sjis.isValid()) {
+        const QString text = sjis(QByteArrayView(data, size));
+        if (!sjis.hasError()) {
+            out.append(text.toUtf8());
+            return;
+        }
+    }
+    out.append(data, size);
+}
+
+QByteArray decodeUtf16(QByteArrayView bytes, QStringDecoder::Encoding encoding)
+{
+    QStringDecoder decoder(encoding, QStringDecoder::Flag::Stateless);
+    return QString(decoder(bytes)).toUtf8();
+}
+
+} // namespace
+
+bool isValidUtf8(const char *data, qsizetype size)
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(data);
+    const unsigned char *end = p + size;
+    while (p < end) {
+        // Eight ASCII bytes at a time: settings files are nearly all ASCII.
+        if (end - p >= 8) {
+            quint64 word;
+            std::memcpy(&word, p, 8);
+            if ((word & 0x8080808080808080ULL) == 0) {
+                p += 8;
+                continue;
+            }
+        }
+        const unsigned char c = *p;
+        if (c < 0x80) {
+            ++p;
+            continue;
+        }
+        int extra;
+        char32_t cp;
+        if (c >= 0xC2 && c <= 0xDF) {
+            extra = 1;
+            cp = c & 0x1F;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            extra = 2;
+            cp = c & 0x0F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            extra = 3;
+            cp = c & 0x07;
+        } else {
+            return false;
+        }
+        if (end - p <= extra)
+            return false;
+        for (int i = 1; i <= extra; ++i) {
+            if (!isContinuation(p[i]))
+                return false;
+            cp = (cp << 6) | (p[i] & 0x3F);
+        }
+        if ((extra == 2 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF)))
+            || (extra == 3 && (cp < 0x10000 || cp > 0x10FFFF)))
+            return false;
+        p += extra + 1;
+    }
+    return true;
+}
+
+QByteArray decodeProfileBytes(const QByteArray &bytes)
+{
+    const QByteArrayView all(bytes);
+    if (all.startsWith("\xFF\xFE"))
+        return decodeUtf16(all.sliced(2), QStringDecoder::Utf16LE);
+    if (all.startsWith("\xFE\xFF"))
+        return decodeUtf16(all.sliced(2), QStringDecoder::Utf16BE);
+    if (all.startsWith("\xEF\xBB\xBF"))
+        return decodeProfileBytes(bytes.sliced(3));
+    if (isValidUtf8(bytes.constData(), bytes.size()))
+        return bytes;
+
+    QByteArray out;
+    out.reserve(bytes.size() + bytes.size() / 2);
+    const char *data = bytes.constData();
+    qsizetype start = 0;
+    while (start < bytes.size()) {
+        qsizetype end = start;
+        while (end < bytes.size() && !isLineEnd(data[end]))
+            ++end;
+        appendNonUtf8Line(out, data + start, end - start);
+        qsizetype next = end;
+        while (next < bytes.size() && isLineEnd(data[next]))
+            ++next;
+        out.append(data + end, next - end);
+        start = next;
+    }
+    return out;
+}
