@@ -1,15 +1,19 @@
 #!/usr/bin/env bash
 # Time from exec to the window mapped, and resident memory once shown, under Xvfb with
-# openbox: median of several runs, with empty lists and with 32767 entries in each.
-# Usage: bench/startup.sh path/to/tollwick [runs]
+# openbox, with empty lists and with 32767 entries in each. Given a second program (the
+# build's bench/tollwick_deferred, whose sound code is loaded at the first play instead of
+# linked), both are run alternately in the same run and printed side by side.
+# Prints the median with min and max of the runs.
+# Usage: bench/startup.sh path/to/tollwick [runs] [path/to/tollwick_deferred]
 set -uo pipefail
-tollwick="$1"
+programs=("$1")
 runs="${2:-9}"
+[ -n "${3:-}" ] && programs+=("$3")
 . "$(dirname "$0")/desktop.sh"
 export QT_QPA_PLATFORM=xcb
 
-measure() { # measure HOME: prints "<ms to map> <RSS kB>"
-    local home="$1" log="$bench_work/xev.log"
+measure() { # measure PROGRAM HOME: prints "<ms to map> <RSS kB>"
+    local program="$1" home="$2" log="$bench_work/xev.log"
     : >"$log"
     xev -root -event substructure | while IFS= read -r line; do
         case "$line" in MapNotify*) echo "$EPOCHREALTIME" >>"$log" ;; esac
@@ -17,7 +21,7 @@ measure() { # measure HOME: prints "<ms to map> <RSS kB>"
     local xevpid=$!
     sleep 0.3
     local t0=$EPOCHREALTIME
-    HOME="$home" XDG_CONFIG_HOME="$home/.config" "$tollwick" >/dev/null 2>&1 &
+    HOME="$home" XDG_CONFIG_HOME="$home/.config" "$program" >/dev/null 2>&1 &
     local pid=$!
     for _ in $(seq 300); do [ -s "$log" ] && break; sleep 0.01; done
     sleep 1.5 # shown and painted
@@ -29,20 +33,27 @@ measure() { # measure HOME: prints "<ms to map> <RSS kB>"
     awk -v a="$t0" -v b="$t1" -v r="$rss" 'BEGIN {printf "%.1f %d\n", (b - a) * 1000, r}'
 }
 
-median() { sort -n | awk '{v[NR]=$1} END {print v[int((NR + 1) / 2)]}'; }
+stats() { # median, min and max of one column of numbers
+    sort -n | awk '{v[NR]=$1} END {printf "%s (%s-%s)", v[int((NR + 1) / 2)], v[1], v[NR]}'
+}
 
 for kind in empty full; do
     home="$bench_work/$kind"
     mkdir -p "$home/.config/tollwick"
     [ "$kind" = full ] && full_settings "$home/.config/tollwick/tollwk.ini"
-    : >"$bench_work/$kind.txt"
+    for i in "${!programs[@]}"; do : >"$bench_work/$kind.$i.txt"; done
     for _ in $(seq "$runs"); do
-        [ "$kind" = full ] && cp "$home/.config/tollwick/tollwk.ini" "$bench_work/keep.ini"
-        measure "$home" >>"$bench_work/$kind.txt"
-        [ "$kind" = full ] && cp "$bench_work/keep.ini" "$home/.config/tollwick/tollwk.ini"
+        for i in "${!programs[@]}"; do
+            [ "$kind" = full ] && cp "$home/.config/tollwick/tollwk.ini" "$bench_work/keep.ini"
+            measure "${programs[$i]}" "$home" >>"$bench_work/$kind.$i.txt"
+            [ "$kind" = full ] && cp "$bench_work/keep.ini" "$home/.config/tollwick/tollwk.ini"
+        done
     done
-    printf '%-28s map %6s ms   RSS %6s kB   (median of %d)\n' \
-        "$([ "$kind" = full ] && echo '32767 entries in each list' || echo 'empty lists')" \
-        "$(cut -d' ' -f1 "$bench_work/$kind.txt" | median)" \
-        "$(cut -d' ' -f2 "$bench_work/$kind.txt" | median)" "$runs"
+    for i in "${!programs[@]}"; do
+        printf '%-28s %-20s map %s ms   RSS %s kB   (median (min-max) of %d)\n' \
+            "$([ "$kind" = full ] && echo '32767 entries in each list' || echo 'empty lists')" \
+            "$(basename "${programs[$i]}")" \
+            "$(cut -d' ' -f1 "$bench_work/$kind.$i.txt" | stats)" \
+            "$(cut -d' ' -f2 "$bench_work/$kind.$i.txt" | stats)" "$runs"
+    done
 done

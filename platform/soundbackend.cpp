@@ -1,154 +1,254 @@
-// QSoundEffect is not used: it refuses ADPCM, µ-law, A-law, float and extensible files,
-// cuts the last tenth of a second, replays a fragment of the previous sound after a new
-// source, and blocks on a truncated file. Here libsndfile decodes whatever it can, the
-// samples are pulled as they are needed, and the stream is closed once the sound has
-// been heard to its end, so no stream stays open while nothing plays.
+// The client library's threaded main loop runs the connection, and every callback, on a
+// thread of its own; the window's thread only takes the loop's lock to start or cut off a
+// stream, so no wait on the server ever falls on the window. The thread and the
+// connection are made at the first play; a connection that failed (server gone or
+// restarting) is dropped and made again at the next play, so nothing retries or polls
+// while no sound is asked for. Nothing here touches Qt widgets.
 #include "soundbackend.h"
 
-#include <QAudioFormat>
-#include <QAudioSink>
-#include <QFile>
-#include <QFileInfo>
-#include <QIODevice>
-#include <QMediaDevices>
+#include "soundsource.h"
 
-#include <sndfile.h>
+#include <QLoggingCategory>
 
-#include <cstring>
+#include <pulse/context.h>
+#include <pulse/error.h>
+#include <pulse/proplist.h>
+#include <pulse/sample.h>
+#include <pulse/timeval.h>
+#include <pulse/stream.h>
+#include <pulse/thread-mainloop.h>
 
-// Decoded frames as 32-bit float, followed by silence: Qt closes the server stream at
-// once when asked to stop, dropping what the server still buffers, so the stream is
-// stopped only after enough silence to push the last real samples through.
-class SoundStream final : public QIODevice
-{
-public:
-    static constexpr int kTailMs = 400;
-
-    SoundStream(SNDFILE *file, const SF_INFO &info, QObject *parent)
-        : QIODevice(parent)
-        , m_file(file)
-        , m_channels(info.channels)
-        , m_tailBytes(qint64(info.samplerate) * info.channels * sizeof(float) * kTailMs / 1000)
-    {
-    }
-    ~SoundStream() override { sf_close(m_file); }
-
-    bool isSequential() const override { return true; }
-    bool atEnd() const override { return m_decodedAll && m_tailBytes == 0; }
-    qint64 bytesAvailable() const override
-    {
-        return atEnd() ? 0 : 65536 + QIODevice::bytesAvailable();
-    }
-
-protected:
-    qint64 readData(char *data, qint64 maxSize) override
-    {
-        const qint64 frameBytes = m_channels * qint64(sizeof(float));
-        qint64 done = 0;
-        if (!m_decodedAll) {
-            const sf_count_t frames = maxSize / frameBytes;
-            const sf_count_t got =
-                frames > 0 ? sf_readf_float(m_file, reinterpret_cast<float *>(data), frames) : 0;
-            done = got * frameBytes;
-            if (got < frames)
-                m_decodedAll = true;
-        }
-        if (m_decodedAll && done < maxSize) {
-            const qint64 silence = qMin(m_tailBytes, (maxSize - done) / frameBytes * frameBytes);
-            std::memset(data + done, 0, size_t(silence));
-            m_tailBytes -= silence;
-            done += silence;
-        }
-        return done;
-    }
-    qint64 writeData(const char *, qint64) override { return -1; }
-
-private:
-    SNDFILE *m_file;
-    int m_channels;
-    qint64 m_tailBytes;
-    bool m_decodedAll = false;
-};
+Q_LOGGING_CATEGORY(lcSound, "tollwick.sound", QtWarningMsg)
 
 namespace {
 
-class QtSoundBackend final : public QObject, public SoundBackend
+// A connection still not ready after this long is taken for a server that hangs.
+constexpr qint64 kConnectPatienceMs = 2000;
+constexpr pa_usec_t kBufferUsec = 100 * PA_USEC_PER_MSEC;
+
+constexpr char kAppName[] = "Tollwick";
+constexpr char kAppId[] = "io.github.tollwick.Tollwick";
+
+pa_proplist *identity()
+{
+    pa_proplist *props = pa_proplist_new();
+    pa_proplist_sets(props, PA_PROP_APPLICATION_NAME, kAppName);
+    pa_proplist_sets(props, PA_PROP_APPLICATION_ID, kAppId);
+    pa_proplist_sets(props, PA_PROP_APPLICATION_ICON_NAME, kAppId);
+    return props;
+}
+
+class LoopLock
 {
 public:
-    ~QtSoundBackend() override { stopCurrent(); }
-    void play(const QString &path) override;
-    bool isPlaying() const override { return m_sink != nullptr; }
+    explicit LoopLock(pa_threaded_mainloop *loop)
+        : m_loop(loop)
+    {
+        pa_threaded_mainloop_lock(m_loop);
+    }
+    ~LoopLock() { pa_threaded_mainloop_unlock(m_loop); }
 
 private:
-    void stopCurrent();
-    void onStateChanged();
-
-    QAudioSink *m_sink = nullptr;
-    SoundStream *m_stream = nullptr;
+    pa_threaded_mainloop *m_loop;
 };
-
-void QtSoundBackend::stopCurrent()
-{
-    if (!m_sink)
-        return;
-    QAudioSink *sink = std::exchange(m_sink, nullptr);
-    SoundStream *stream = std::exchange(m_stream, nullptr);
-    sink->disconnect(this);
-    sink->stop();
-    // Deleted later: this may run inside the sink's own signal.
-    sink->deleteLater();
-    stream->deleteLater();
-}
-
-void QtSoundBackend::play(const QString &path)
-{
-    stopCurrent();
-    // sf_open on a FIFO or a device would block the window; only plain files are tried.
-    if (path.isEmpty() || !QFileInfo(path).isFile())
-        return;
-    SF_INFO info = {};
-    SNDFILE *file = sf_open(QFile::encodeName(path).constData(), SFM_READ, &info);
-    if (!file)
-        return;
-    if (info.channels <= 0 || info.channels > 32 || info.samplerate <= 0 || info.frames <= 0) {
-        sf_close(file);
-        return;
-    }
-    // Decoded float is scaled to [-1, 1] whatever the encoding in the file.
-    sf_command(file, SFC_SET_NORM_FLOAT, nullptr, SF_TRUE);
-
-    QAudioFormat format;
-    format.setSampleRate(info.samplerate);
-    format.setChannelCount(info.channels);
-    format.setSampleFormat(QAudioFormat::Float);
-
-    auto *stream = new SoundStream(file, info, this);
-    stream->open(QIODevice::ReadOnly);
-    const QAudioDevice device = QMediaDevices::defaultAudioOutput();
-    if (device.isNull()) {
-        delete stream;
-        return;
-    }
-    m_stream = stream;
-    m_sink = new QAudioSink(device, format, this);
-    connect(m_sink, &QAudioSink::stateChanged, this, &QtSoundBackend::onStateChanged);
-    m_sink->start(m_stream);
-    if (m_sink->state() == QAudio::StoppedState)
-        stopCurrent();
-}
-
-void QtSoundBackend::onStateChanged()
-{
-    if (!m_sink)
-        return;
-    const QAudio::State state = m_sink->state();
-    if (state == QAudio::StoppedState || (state == QAudio::IdleState && m_stream->atEnd()))
-        stopCurrent();
-}
 
 } // namespace
 
-extern "C" Q_DECL_EXPORT SoundBackend *tollwick_create_sound_backend()
+PulseOutput::~PulseOutput()
 {
-    return new QtSoundBackend;
+    if (!m_loop)
+        return;
+    {
+        LoopLock lock(m_loop);
+        m_pending.reset();
+        releaseStream();
+        releaseContext();
+    }
+    pa_threaded_mainloop_stop(m_loop);
+    pa_threaded_mainloop_free(m_loop);
+}
+
+bool PulseOutput::isPlaying() const
+{
+    if (!m_loop)
+        return false;
+    LoopLock lock(m_loop);
+    return m_stream || m_pending;
+}
+
+void PulseOutput::play(std::unique_ptr<SoundSource> source, const QString &name)
+{
+    if (!m_loop) {
+        if (!source)
+            return; // nothing plays yet, and nothing to start
+        m_loop = pa_threaded_mainloop_new();
+        if (!m_loop)
+            return;
+        pa_threaded_mainloop_set_name(m_loop, "tollwick-sound");
+        if (pa_threaded_mainloop_start(m_loop) < 0) {
+            pa_threaded_mainloop_free(m_loop);
+            m_loop = nullptr;
+            return;
+        }
+    }
+    LoopLock lock(m_loop);
+    releaseStream();
+    m_pending = std::move(source);
+    m_pendingName = name;
+    if (!m_pending)
+        return;
+    const pa_context_state_t state =
+        m_context ? pa_context_get_state(m_context) : PA_CONTEXT_TERMINATED;
+    if (state == PA_CONTEXT_READY) {
+        startPending();
+    } else if (!PA_CONTEXT_IS_GOOD(state) || m_connecting.elapsed() > kConnectPatienceMs) {
+        releaseContext();
+        connectContext();
+    } // else the context is on its way; onContextState starts the sound when it is ready
+}
+
+void PulseOutput::connectContext()
+{
+    pa_proplist *props = identity();
+    m_context = pa_context_new_with_proplist(pa_threaded_mainloop_get_api(m_loop), kAppName, props);
+    pa_proplist_free(props);
+    if (!m_context) {
+        m_pending.reset();
+        return;
+    }
+    pa_context_set_state_callback(m_context, &PulseOutput::onContextState, this);
+    m_connecting.start();
+    // The library's default would start a server when none runs; a desk alarm never does.
+    if (pa_context_connect(m_context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
+        qCDebug(lcSound) << "no sound server:" << pa_strerror(pa_context_errno(m_context));
+        m_pending.reset();
+        releaseContext();
+    }
+}
+
+void PulseOutput::releaseContext()
+{
+    if (!m_context)
+        return;
+    pa_context_set_state_callback(m_context, nullptr, nullptr);
+    pa_context_disconnect(m_context);
+    pa_context_unref(m_context);
+    m_context = nullptr;
+}
+
+void PulseOutput::startPending()
+{
+    m_source = std::move(m_pending);
+    pa_proplist *props = identity();
+    pa_proplist_sets(props, PA_PROP_MEDIA_ROLE, "event");
+    pa_proplist_sets(props, PA_PROP_MEDIA_NAME, m_pendingName.toUtf8().constData());
+    m_stream = pa_stream_new_with_proplist(m_context, m_pendingName.toUtf8().constData(),
+                                           &m_source->spec(), &m_source->channelMap(), props);
+    pa_proplist_free(props);
+    if (!m_stream) {
+        qCDebug(lcSound) << "stream refused:" << pa_strerror(pa_context_errno(m_context));
+        m_source.reset();
+        return;
+    }
+    pa_stream_set_state_callback(m_stream, &PulseOutput::onStreamState, this);
+    pa_stream_set_write_callback(m_stream, &PulseOutput::onWrite, this);
+    // No device named: the server's current default output takes the stream.
+    if (pa_stream_connect_playback(m_stream, nullptr, nullptr, PA_STREAM_NOFLAGS, nullptr, nullptr)
+        < 0)
+        releaseStream();
+}
+
+void PulseOutput::releaseStream()
+{
+    m_source.reset();
+    if (!m_stream)
+        return;
+    pa_stream_set_state_callback(m_stream, nullptr, nullptr);
+    pa_stream_set_write_callback(m_stream, nullptr, nullptr);
+    // Also cancels a drain still pending, whose callback then never comes.
+    pa_stream_disconnect(m_stream);
+    pa_stream_unref(m_stream);
+    m_stream = nullptr;
+}
+
+void PulseOutput::writeMore(pa_stream *stream, size_t bytes)
+{
+    const size_t frameBytes = m_source->frameBytes();
+    while (bytes >= frameBytes) {
+        void *data = nullptr;
+        size_t size = bytes;
+        if (pa_stream_begin_write(stream, &data, &size) < 0 || !data) {
+            releaseStream();
+            return;
+        }
+        const size_t frames = size / frameBytes;
+        const size_t got = frames ? m_source->read(static_cast<float *>(data), frames) : 0;
+        if (got == 0) {
+            pa_stream_cancel_write(stream);
+            finish(stream);
+            return;
+        }
+        pa_stream_write(stream, data, got * frameBytes, nullptr, 0, PA_SEEK_RELATIVE);
+        if (got < frames) {
+            finish(stream);
+            return;
+        }
+        bytes -= got * frameBytes;
+    }
+}
+
+// The whole file is with the server: draining plays out what it still holds (also a
+// sound shorter than the server's start threshold), and the stream closes when it has.
+void PulseOutput::finish(pa_stream *stream)
+{
+    m_source.reset();
+    pa_stream_set_write_callback(stream, nullptr, nullptr);
+    if (pa_operation *drain = pa_stream_drain(stream, &PulseOutput::onDrained, this))
+        pa_operation_unref(drain);
+    else
+        releaseStream();
+}
+
+void PulseOutput::onContextState(pa_context *context, void *self)
+{
+    auto *output = static_cast<PulseOutput *>(self);
+    switch (pa_context_get_state(context)) {
+    case PA_CONTEXT_READY:
+        if (output->m_pending)
+            output->startPending();
+        break;
+    case PA_CONTEXT_FAILED:
+    case PA_CONTEXT_TERMINATED:
+        // The server went away or refused us: this sound stays silent, the next play
+        // connects afresh.
+        qCDebug(lcSound) << "sound server lost:" << pa_strerror(pa_context_errno(context));
+        output->m_pending.reset();
+        output->releaseStream();
+        output->releaseContext();
+        break;
+    default:
+        break;
+    }
+}
+
+void PulseOutput::onStreamState(pa_stream *stream, void *self)
+{
+    auto *output = static_cast<PulseOutput *>(self);
+    const pa_stream_state_t state = pa_stream_get_state(stream);
+    if (stream == output->m_stream && (state == PA_STREAM_FAILED || state == PA_STREAM_TERMINATED))
+        output->releaseStream();
+}
+
+void PulseOutput::onWrite(pa_stream *stream, size_t bytes, void *self)
+{
+    auto *output = static_cast<PulseOutput *>(self);
+    if (stream == output->m_stream && output->m_source)
+        output->writeMore(stream, bytes);
+}
+
+void PulseOutput::onDrained(pa_stream *stream, int, void *self)
+{
+    auto *output = static_cast<PulseOutput *>(self);
+    if (stream == output->m_stream)
+        output->releaseStream();
 }

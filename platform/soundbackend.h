@@ -1,20 +1,50 @@
-// The sound output proper, built as a module of its own and loaded at the first play, so
-// that Qt Multimedia, the sound server's client and the decoders cost nothing at start-up.
+// The sound output on the sound server's own client library, libpulse (which PulseAudio
+// and PipeWire's pipewire-pulse both serve): one stream per play into the default output.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QString>
 
-class SoundBackend
+#include <memory>
+
+struct pa_context;
+struct pa_stream;
+struct pa_threaded_mainloop;
+class SoundSource;
+
+class PulseOutput
 {
 public:
-    virtual ~SoundBackend() = default;
-    // As SoundPlayer::play.
-    virtual void play(const QString &path) = 0;
-    virtual bool isPlaying() const = 0;
-};
+    PulseOutput() = default;
+    ~PulseOutput();
+    PulseOutput(const PulseOutput &) = delete;
+    PulseOutput &operator=(const PulseOutput &) = delete;
 
-// The one symbol the module exports.
-extern "C" {
-using CreateSoundBackend = SoundBackend *(*)();
-}
-#define TOLLWICK_SOUND_BACKEND_SYMBOL "tollwick_create_sound_backend"
+    // Cuts off the sound still playing and starts source (when not null) from its
+    // beginning. Called on the window's thread; waits for nothing but a short lock.
+    void play(std::unique_ptr<SoundSource> source, const QString &name);
+    // True while a sound is asked for or a stream is open.
+    bool isPlaying() const;
+
+private:
+    // Everything below runs with the main loop's lock held, on either thread.
+    void connectContext();
+    void releaseContext();
+    void startPending();
+    void releaseStream();
+    void writeMore(pa_stream *stream, size_t bytes);
+    void finish(pa_stream *stream);
+
+    static void onContextState(pa_context *context, void *self);
+    static void onStreamState(pa_stream *stream, void *self);
+    static void onWrite(pa_stream *stream, size_t bytes, void *self);
+    static void onDrained(pa_stream *stream, int success, void *self);
+
+    pa_threaded_mainloop *m_loop = nullptr;
+    pa_context *m_context = nullptr;
+    QElapsedTimer m_connecting;
+    pa_stream *m_stream = nullptr;
+    std::unique_ptr<SoundSource> m_source; // feeds m_stream until the file's end
+    std::unique_ptr<SoundSource> m_pending; // waits for the context to be ready
+    QString m_pendingName;
+};

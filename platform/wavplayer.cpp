@@ -1,57 +1,31 @@
-// Finds the sound module beside the program as installed, or in the build tree.
+// The file is opened and its header read on the window's thread, so an unplayable file
+// costs the sound server nothing and still cuts off the sound before it.
 #include "wavplayer.h"
 
 #include "soundbackend.h"
+#include "soundsource.h"
 
-#include <QCoreApplication>
 #include <QFileInfo>
-
-#include <cstdio>
 
 WavPlayer::WavPlayer(QObject *parent)
     : QObject(parent)
+    , m_output(std::make_unique<PulseOutput>())
 {
 }
 
-WavPlayer::~WavPlayer()
-{
-    m_backend.reset(); // before the module that holds its code is unloaded
-}
+WavPlayer::~WavPlayer() = default;
 
 bool WavPlayer::isPlaying() const
 {
-    return m_backend && m_backend->isPlaying();
-}
-
-bool WavPlayer::loadBackend()
-{
-    if (m_triedLoading)
-        return m_backend != nullptr;
-    m_triedLoading = true;
-    const QString appDir = QCoreApplication::applicationDirPath();
-    const QStringList candidates = {
-        qEnvironmentVariable("TOLLWICK_SOUND_MODULE"),
-        appDir + QStringLiteral("/" TOLLWICK_SOUND_MODULE_RELATIVE),
-        QStringLiteral(TOLLWICK_SOUND_MODULE_BUILT),
-    };
-    for (const QString &candidate : candidates) {
-        if (candidate.isEmpty() || !QFileInfo::exists(candidate))
-            continue;
-        m_module.setFileName(candidate);
-        const auto create =
-            reinterpret_cast<CreateSoundBackend>(m_module.resolve(TOLLWICK_SOUND_BACKEND_SYMBOL));
-        if (!create)
-            continue;
-        m_backend.reset(create());
-        return true;
-    }
-    std::fprintf(stderr, "tollwick: the sound module was not found; sounds stay silent\n");
-    return false;
+    return m_output->isPlaying();
 }
 
 void WavPlayer::play(const QString &path)
 {
     Q_EMIT requested(path);
-    if (loadBackend())
-        m_backend->play(path);
+    m_output->play(SoundSource::open(path), QFileInfo(path).fileName());
 }
+
+// Here rather than with the other classes' moc code, so a program that never uses the
+// player links none of the sound code.
+#include "moc_wavplayer.cpp"

@@ -1,14 +1,13 @@
-// The program's SoundPlayer: WAV files decoded with libsndfile, played through Qt's
-// audio output into the desktop's sound server.
+// The program's SoundPlayer: sound files decoded with libsndfile, played into the
+// desktop's sound server through its own client library.
 #pragma once
 
 #include "soundplayer.h"
 
-#include <QLibrary>
 #include <QObject>
 #include <memory>
 
-class SoundBackend;
+class PulseOutput;
 
 class WavPlayer final : public QObject, public SoundPlayer
 {
@@ -17,10 +16,9 @@ public:
     explicit WavPlayer(QObject *parent);
     ~WavPlayer() override;
 
-    // Loads the sound module at the first call; without it every play stays silent.
     void play(const QString &path) override;
 
-    // True while a stream to the sound server is open.
+    // True while a sound is asked for or a stream to the sound server is open.
     bool isPlaying() const;
 
 Q_SIGNALS:
@@ -28,9 +26,5 @@ Q_SIGNALS:
     void requested(const QString &path);
 
 private:
-    bool loadBackend();
-
-    QLibrary m_module;
-    std::unique_ptr<SoundBackend> m_backend;
-    bool m_triedLoading = false;
+    std::unique_ptr<PulseOutput> m_output;
 };
