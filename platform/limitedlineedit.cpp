@@ -13,6 +13,7 @@
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QSignalBlocker>
 #include <QValidator>
 
 #include <limits>
@@ -153,7 +154,20 @@ void LimitedLineEdit::contextMenuEvent(QContextMenuEvent *event)
 
 void LimitedLineEdit::stepHistory(const std::function<void()> &step)
 {
+    // A refused step puts the text back by assigning it, which QLineEdit reports as a change
+    // of its own; with the signals held back, only a step that changed the text is reported,
+    // once.
+    const QString before = text();
     const bool outer = std::exchange(m_steppingHistory, true);
-    step();
+    {
+        const QSignalBlocker quiet(this);
+        step();
+    }
     m_steppingHistory = outer;
+    noteCaret();
+    if (text() == before)
+        return;
+    m_before.text = text();
+    Q_EMIT textEdited(text());
+    Q_EMIT textChanged(text());
 }
