@@ -34,17 +34,14 @@ ListBox::ListBox(QWidget *parent)
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setUniformItemSizes(true);
     // Qt's AT-SPI bridge drops the table model events of item views, so each entry that
-    // comes or goes is announced as a child of the list, and a reordering as new children.
+    // comes or goes is announced as a child of the list, and after a sort all entries anew.
     connect(m_model, &QAbstractItemModel::rowsInserted, this,
             [this](const QModelIndex &, int first, int last) { announceRows(first, last, true); });
     connect(m_model, &QAbstractItemModel::rowsAboutToBeRemoved, this,
             [this](const QModelIndex &, int first, int last) { announceRows(first, last, false); });
-    connect(m_model, &QAbstractItemModel::modelReset, this, [this] {
-        if (!QAccessible::isActive())
-            return;
-        QAccessibleEvent reorder(this, QAccessible::ObjectReorder);
-        QAccessible::updateAccessibility(&reorder);
-    });
+    // Qt 6.4's bridge sends its reorder event with a malformed argument, which clients drop.
+    connect(m_model, &QAbstractItemModel::modelReset, this,
+            [this] { announceRows(0, m_model->rowCount() - 1, true); });
 }
 
 void ListBox::announceRows(int first, int last, bool added)
