@@ -1,7 +1,7 @@
 # Installs the Debian packages a purpose needs, and only those that are missing.
 # Sourced by the scripts beside it; uses sudo when not run as root.
 
-build_packages="cmake g++ make pkg-config qt6-base-dev qt6-multimedia-dev libsndfile1-dev"
+build_packages="cmake g++ make pkg-config qt6-base-dev qt6-multimedia-dev libsndfile1-dev libxcb1-dev"
 run_packages="qt6-qpa-plugins libqt6multimedia6 libsndfile1 fonts-ipafont-gothic fonts-noto-cjk"
 test_packages="xvfb openbox xdotool wmctrl x11-utils pulseaudio pulseaudio-utils sox clang \
 libclang-rt-14-dev desktop-file-utils appstream imagemagick strace dpkg-dev file \

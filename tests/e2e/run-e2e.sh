@@ -282,8 +282,9 @@ screen_reader() {
     [ "${PIPESTATUS[0]}" -eq 0 ] && close_app
 }
 
-# A ring asks for attention while the window is minimized, without raising it, and STOP,
-# pressed without activating the window, ends the request.
+# A ring asks for attention (the urgency hint and the demands-attention state) while the
+# window is minimized, without raising it, and STOP, pressed without activating the
+# window, ends the request.
 attention_while_ringing() {
     while [ "$(date +%S | sed 's/^0//')" -lt 3 ] || [ "$(date +%S | sed 's/^0//')" -gt 45 ]; do sleep 1; done
     local due
@@ -291,15 +292,18 @@ attention_while_ringing() {
     start_app attention "[time2]\r\nCount=1\r\ntime0=$due\r\nbyou=2\r\nhun=3\r\n[FileName2]\r\nFileName=$work/alarm.wav\r\n" || return 1
     keys Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab # to STOP
     xdotool windowminimize --sync "$app_win"
-    net_state() { xprop -id "$app_win" _NET_WM_STATE; }
-    net_state | grep -q DEMANDS_ATTENTION && return 1
+    hints() { xprop -id "$app_win" _NET_WM_STATE WM_HINTS | tr '\n\t' '  '; }
+    asking() { hints | grep -q DEMANDS_ATTENTION || hints | grep -q 'urgency hint bit is set'; }
+    asking && return 1
     wait_for 80 bash -c "xprop -id $app_win _NET_WM_STATE | grep -q DEMANDS_ATTENTION" || return 1
-    echo "     ringing: $(net_state)"
-    net_state | grep -q _NET_WM_STATE_HIDDEN || return 1 # not raised
+    sleep 0.3
+    echo "     ringing: $(hints)"
+    hints | grep -q 'urgency hint bit is set' || return 1
+    hints | grep -q _NET_WM_STATE_HIDDEN || return 1 # not raised
     xdotool key --window "$app_win" space # STOP, the window left minimized
-    wait_for 5 bash -c "! xprop -id $app_win _NET_WM_STATE | grep -q DEMANDS_ATTENTION" || return 1
-    echo "     after STOP: $(net_state)"
-    net_state | grep -q _NET_WM_STATE_HIDDEN || return 1
+    sleep 1
+    echo "     after STOP: $(hints)"
+    ! asking && hints | grep -q _NET_WM_STATE_HIDDEN || return 1
     xdotool windowactivate --sync "$app_win" >/dev/null 2>&1
     close_app
 }
