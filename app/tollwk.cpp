@@ -9,6 +9,7 @@
 #include "listbox.h"
 #include "profiledocument.h"
 
+#include <QAccessibleWidget>
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QLabel>
@@ -79,6 +80,15 @@ LimitedLineEdit *textBox(QWidget *parent, int limit, const QString &name, const 
     return e;
 }
 
+// Qt gives a plain top-level QWidget the role of a filler; screen readers look for a frame
+// named by its caption.
+QAccessibleInterface *windowAccessible(const QString &className, QObject *object)
+{
+    if (className == QLatin1String("tollwk") && object && object->isWidgetType())
+        return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Window);
+    return nullptr;
+}
+
 } // namespace
 
 tollwk::tollwk(Clock &clock, SoundPlayer &sound, FileDialog &dialog, QString settingsPath,
@@ -91,6 +101,8 @@ tollwk::tollwk(Clock &clock, SoundPlayer &sound, FileDialog &dialog, QString set
     , m_sound(sound)
     , m_settingsPath(std::move(settingsPath))
 {
+    static const bool factoryInstalled = (QAccessible::installFactory(windowAccessible), true);
+    Q_UNUSED(factoryInstalled);
     setObjectName(QStringLiteral("tollwk"));
     setWindowTitle(QStringLiteral("Tollwick ver1.0"));
     QIcon icon;
@@ -149,6 +161,15 @@ void tollwk::createControls()
         for (QWidget *w : {static_cast<QWidget *>(sansyou[i]), static_cast<QWidget *>(PlaySound[i]),
                            static_cast<QWidget *>(Sname[i])})
             w->setFocusPolicy(Qt::ClickFocus); // reached only with the mouse
+        // The boxes carry their panel in their names, so that the two hour boxes can be
+        // told apart without seeing the frames; the other pairs keep their visible texts as
+        // names and say their panel in the description.
+        const QString panel = frames[i]->title();
+        for (QWidget *w : {static_cast<QWidget *>(Sname[i]), static_cast<QWidget *>(time1[i]),
+                           static_cast<QWidget *>(time2[i])})
+            w->setAccessibleName(panel + u' ' + w->accessibleName());
+        for (QWidget *w : f->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly))
+            w->setAccessibleDescription(panel);
         time1[i]->setFont(gothic(15.75));
         time2[i]->setFont(gothic(15.75));
         Label1[i]->setFont(gothic(21.75));

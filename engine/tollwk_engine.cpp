@@ -2,6 +2,7 @@
 #include "tollwk.h"
 
 #include "alarmtime.h"
+#include "attention.h"
 #include "filedialog.h"
 #include "intervaltimer.h"
 #include "limitedlineedit.h"
@@ -41,6 +42,11 @@ void tollwk::Timer1_Timer()
         Timer2->setInterval(ringIntervalMs(byoukan->text()));
         ringStartMinute = minuteOfDay(entry);
         m_ringStartedAt = now.serialMinute();
+        // A ringing window that is minimized or hidden asks to be found, until the ring ends.
+        if (Timer2->interval() != 0)
+            Attention::of(this).request();
+        else
+            Attention::of(this).withdraw();
     }
 }
 
@@ -52,6 +58,7 @@ void tollwk::Timer2_Timer()
     const qint64 elapsed = now.serialMinute() - m_ringStartedAt;
     if (elapsed >= ringDurationMinutes(hunkan->text())) {
         Timer2->setInterval(0);
+        Attention::of(this).withdraw();
         return;
     }
     PlaySound_Click(1);
@@ -60,6 +67,7 @@ void tollwk::Timer2_Timer()
 void tollwk::btn_stop_Click()
 {
     Timer2->setInterval(0);
+    Attention::of(this).withdraw();
 }
 
 void tollwk::PlaySound_Click(qint16 Index)

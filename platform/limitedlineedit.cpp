@@ -1,9 +1,22 @@
-// QLineEdit::setMaxLength would also truncate text the program assigns, so the limit is a
-// validator instead: it sees every user edit, and an over-long insertion is cut to the
-// room left, as a paste into a limited box is on the desktop the program came from.
+// The typing limit of a text box, applied to the edit itself, as the desktop's edit control
+// with a text limit does: what an edit inserts is cut so that the box holds at most the
+// limit afterwards, a selection it replaces counting as removed; an insertion of which
+// nothing fits changes nothing; deleting always works; undo and redo obey the same rule.
+//
+// QLineEdit::setMaxLength would also cut text the program assigns, and lets anything be
+// inserted into a text already over the limit, so the limit is a validator that knows the
+// text, cursor and selection from before the edit.
 #include "limitedlineedit.h"
 
+#include <QAction>
+#include <QContextMenuEvent>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QSignalBlocker>
 #include <QValidator>
+
+#include <limits>
 
 class LimitedLineEdit::Limit final : public QValidator
 {
@@ -17,30 +30,38 @@ public:
     State validate(QString &input, int &pos) const override
     {
         const int max = m_edit->m_maxTyped;
-        if (m_edit->m_assigning || max <= 0 || input.size() <= max)
+        const Before &before = m_edit->m_before;
+        const QString &old = before.text;
+        if (m_edit->m_assigning || max <= 0 || input.size() <= max || input == old)
             return Acceptable;
-        const QString &old = m_edit->m_previous;
-        if (input.size() <= old.size())
-            return Acceptable; // a deletion from text the program put in
-        // The insertion is what lies between the common prefix and the common suffix.
-        qsizetype prefix = 0;
-        while (prefix < old.size() && old[prefix] == input[prefix])
-            ++prefix;
-        qsizetype suffix = 0;
-        while (suffix < old.size() - prefix
-               && old[old.size() - 1 - suffix] == input[input.size() - 1 - suffix])
-            ++suffix;
-        const qsizetype kept = prefix + suffix;
-        const qsizetype room = max - kept;
-        if (room <= 0)
-            return Invalid;
+        const qsizetype kept = old.size() - (before.to - before.from);
+        const bool insertionAtCaret = input.size() >= kept
+            && QStringView(input).startsWith(QStringView(old).left(before.from))
+            && QStringView(input).endsWith(QStringView(old).mid(before.to));
+        if (!insertionAtCaret) // undo or redo: refused as a whole when it grows too long
+            return input.size() > old.size() ? refuse(input, pos) : Acceptable;
         const qsizetype inserted = input.size() - kept;
-        input = input.left(prefix) + input.mid(prefix, qMin(room, inserted)) + input.right(suffix);
-        pos = int(prefix + qMin(room, inserted));
+        const qsizetype fits = qBound(qsizetype(0), max - kept, inserted);
+        if (fits == inserted)
+            return Acceptable;
+        if (fits == 0 && before.from == before.to)
+            return refuse(input, pos);
+        input = old.left(before.from) + input.mid(before.from, fits) + old.mid(before.to);
+        pos = int(before.from + fits);
         return Acceptable;
     }
 
 private:
+    State refuse(QString &input, int &pos) const
+    {
+        // QLineEdit takes back an invalid insertion, but keeps an invalid undo or redo.
+        if (!m_edit->m_steppingHistory)
+            return Invalid;
+        input = m_edit->m_before.text;
+        pos = m_edit->m_before.from;
+        return Acceptable;
+    }
+
     LimitedLineEdit *m_edit;
 };
 
@@ -48,10 +69,29 @@ LimitedLineEdit::LimitedLineEdit(int maxTyped, QWidget *parent)
     : QLineEdit(parent)
     , m_maxTyped(maxTyped)
 {
-    setMaxLength(std::numeric_limits<int>::max()); // QLineEdit cuts at 32767 by default
+    // Qt's default limit of 32,767 would cut long assigned text; the limit here is our own.
+    setMaxLength(std::numeric_limits<int>::max());
     setValidator(new Limit(this));
-    connect(this, &QLineEdit::textChanged, this,
-            [this](const QString &text) { m_previous = text; });
+    // The signals come after the validator has run, so they describe the text, cursor and
+    // selection that the next edit starts from.
+    connect(this, &QLineEdit::textChanged, this, [this](const QString &text) {
+        m_before.text = text;
+        noteCaret();
+    });
+    connect(this, &QLineEdit::cursorPositionChanged, this, &LimitedLineEdit::noteCaret);
+    connect(this, &QLineEdit::selectionChanged, this, &LimitedLineEdit::noteCaret);
+}
+
+void LimitedLineEdit::noteCaret()
+{
+    if (m_caretFrozen)
+        return;
+    if (hasSelectedText()) {
+        m_before.from = selectionStart();
+        m_before.to = m_before.from + selectionLength();
+    } else {
+        m_before.from = m_before.to = cursorPosition();
+    }
 }
 
 void LimitedLineEdit::setText(const QString &text)
@@ -60,4 +100,74 @@ void LimitedLineEdit::setText(const QString &text)
     const bool outer = std::exchange(m_assigning, true);
     QLineEdit::setText(text);
     m_assigning = outer;
+}
+
+void LimitedLineEdit::inputMethodEvent(QInputMethodEvent *event)
+{
+    // QLineEdit reports the new cursor before it validates a commit, so the span is worked
+    // out here and held: the selection goes first, then the replacement around the cursor.
+    noteCaret();
+    if (event->replacementLength() > 0) {
+        const int removed = m_before.to - m_before.from;
+        const int start = qBound(0, m_before.from + event->replacementStart(),
+                                 int(m_before.text.size()) - removed);
+        const int end =
+            qMin(start + event->replacementLength(), int(m_before.text.size()) - removed);
+        auto inBefore = [&](int p) { return p <= m_before.from ? p : p + removed; };
+        m_before.from = qMin(m_before.from, inBefore(start));
+        m_before.to = qMax(m_before.to, inBefore(end));
+    } else if (event->replacementStart() != 0 && m_before.from == m_before.to) {
+        const int at =
+            qBound(0, m_before.from + event->replacementStart(), int(m_before.text.size()));
+        m_before.from = m_before.to = at;
+    }
+    const bool outer = std::exchange(m_caretFrozen, true);
+    QLineEdit::inputMethodEvent(event);
+    m_caretFrozen = outer;
+    noteCaret();
+}
+
+void LimitedLineEdit::keyPressEvent(QKeyEvent *event)
+{
+    if (event->matches(QKeySequence::Undo) || event->matches(QKeySequence::Redo))
+        stepHistory([this, event] { QLineEdit::keyPressEvent(event); });
+    else
+        QLineEdit::keyPressEvent(event);
+}
+
+void LimitedLineEdit::contextMenuEvent(QContextMenuEvent *event)
+{
+    QMenu *menu = createStandardContextMenu();
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    // The menu's undo and redo go through the same guard as their keys.
+    for (QAction *action : menu->actions()) {
+        const QString name = action->objectName();
+        if (name != u"edit-undo" && name != u"edit-redo")
+            continue;
+        action->disconnect(this);
+        const bool isUndo = name == u"edit-undo";
+        connect(action, &QAction::triggered, this,
+                [this, isUndo] { stepHistory([this, isUndo] { isUndo ? undo() : redo(); }); });
+    }
+    menu->popup(event->globalPos());
+}
+
+void LimitedLineEdit::stepHistory(const std::function<void()> &step)
+{
+    // A refused step puts the text back by assigning it, which QLineEdit reports as a change
+    // of its own; with the signals held back, only a step that changed the text is reported,
+    // once.
+    const QString before = text();
+    const bool outer = std::exchange(m_steppingHistory, true);
+    {
+        const QSignalBlocker quiet(this);
+        step();
+    }
+    m_steppingHistory = outer;
+    noteCaret();
+    if (text() == before)
+        return;
+    m_before.text = text();
+    Q_EMIT textEdited(text());
+    Q_EMIT textChanged(text());
 }

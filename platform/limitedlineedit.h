@@ -3,6 +3,8 @@
 
 #include <QLineEdit>
 
+#include <functional>
+
 class LimitedLineEdit : public QLineEdit
 {
     Q_OBJECT
@@ -11,16 +13,34 @@ public:
     explicit LimitedLineEdit(int maxTyped, QWidget *parent);
 
     // Hides QLineEdit::setText on purpose: text the program assigns is never cut, while
-    // typing, pasting, dropping and input-method commits are. Call it through this type.
+    // typing, pasting, dropping, input-method commits, undo and redo are. Call it through
+    // this type.
     void setText(const QString &text);
 
     int maxTyped() const { return m_maxTyped; }
+
+protected:
+    void inputMethodEvent(QInputMethodEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
     class Limit;
     friend class Limit;
 
+    // The text before the edit in progress and the span of it that an insertion replaces:
+    // the selection, or the empty span at the cursor.
+    struct Before {
+        QString text;
+        int from = 0;
+        int to = 0;
+    };
+    void noteCaret();
+    void stepHistory(const std::function<void()> &step);
+
     int m_maxTyped;
-    QString m_previous;
+    Before m_before;
     bool m_assigning = false;
+    bool m_caretFrozen = false;
+    bool m_steppingHistory = false;
 };

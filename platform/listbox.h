@@ -1,7 +1,10 @@
 // A list box: text entries in the order given, single selection, nothing sorted by itself.
+// Every navigation key selects the entry it lands on, as on the desktop the program came
+// from, and assistive technology hears entries come, go and change places.
 #pragma once
 
 #include <QListView>
+#include <QPersistentModelIndex>
 #include <QStringList>
 
 class QStringListModel;
@@ -31,6 +34,16 @@ public:
     // -1 clears the selection.
     void setSelectedRow(int row);
 
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+
 private:
+    void announceRows(int first, int last, bool added);
+
     QStringListModel *m_model;
+    // The entry with the focus frame while the list does not have the focus. Qt's view
+    // would go on reporting its current entry as focused to assistive technology.
+    QPersistentModelIndex m_caret;
 };

@@ -1,4 +1,5 @@
 // The minute check, the ring and STOP, with the clock and the ticks driven by the test.
+#include "attention.h"
 #include "intervaltimer.h"
 #include "limitedlineedit.h"
 #include "windowfixture.h"
@@ -19,7 +20,11 @@ class TestEngine : public QObject
     Q_OBJECT
 private Q_SLOTS:
     void init();
-    void cleanup() { m_f.reset(); }
+    void cleanup()
+    {
+        m_f.reset();
+        m_other.reset();
+    }
     void caption();
     void onePlayPerNotificationMinute();
     void sameEntryPlaysAgainNextDay();
@@ -43,7 +48,11 @@ private:
     // returns the plays per minute of the day.
     QMap<QString, int> ringUntilIdle(int limit = 10000);
 
+    bool asksForAttention() { return Attention::of(&w()).isRequested(); }
+
     std::unique_ptr<WindowFixture> m_f;
+    // Another window holds the activation, as when the alarm window is minimized or behind.
+    std::unique_ptr<QWidget> m_other;
 };
 
 void TestEngine::init()
@@ -51,6 +60,11 @@ void TestEngine::init()
     m_f = std::make_unique<WindowFixture>();
     w().Sname[0]->setText(kNotice);
     w().Sname[1]->setText(kAlarm);
+    w().show();
+    m_other = std::make_unique<QWidget>();
+    m_other->show();
+    m_other->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_other.get()));
 }
 
 int TestEngine::plays(const QString &path) const
@@ -180,6 +194,7 @@ void TestEngine::secondsBox()
     w().Timer1_Timer();
     QTEST(w().Timer2->interval(), "interval");
     QCOMPARE(w().ringStartMinute, 480);
+    QCOMPARE(asksForAttention(), w().Timer2->interval() != 0);
 }
 
 void TestEngine::stop()
@@ -189,14 +204,21 @@ void TestEngine::stop()
     w().List1[1]->setEntries({QStringLiteral("07:00")});
     m_f->clock.set(7, 0, 0);
     w().Timer1_Timer();
+    QVERIFY(asksForAttention());
     m_f->clock.advance(5000);
     w().Timer2_Timer();
     QCOMPARE(plays(kAlarm), 1);
     w().btn_stop->click();
     QCOMPARE(w().Timer2->interval(), 0);
     QCOMPARE(w().ringStartMinute, 420);
+    QVERIFY(!asksForAttention());
     m_f->clock.set(QDateTime(QDate(2026, 12, 9), QTime(7, 0, 0)));
     w().Timer1_Timer(); // the next match starts a new ring
+    QCOMPARE(w().Timer2->interval(), 5000);
+    QVERIFY(asksForAttention());
+    w().activateWindow(); // the user came to the window: the ring goes on, the request ends
+    QVERIFY(QTest::qWaitForWindowActive(&w()));
+    QVERIFY(!asksForAttention());
     QCOMPARE(w().Timer2->interval(), 5000);
 }
 
@@ -220,7 +242,9 @@ void TestEngine::ringThroughThreeMinutes()
     w().List1[1]->setEntries({QStringLiteral("07:00")});
     m_f->clock.set(QDateTime(QDate(2026, 12, 8), QTime(7, 0, 0, 500)));
     w().Timer1_Timer();
+    QVERIFY(asksForAttention());
     const QMap<QString, int> perMinute = ringUntilIdle();
+    QVERIFY(!asksForAttention());
     QCOMPARE(perMinute.keys(), (QStringList {"07:00", "07:01", "07:02"}));
     QCOMPARE(perMinute.value(QStringLiteral("07:00")), 11); // from 5 s after the match
     QCOMPARE(perMinute.value(QStringLiteral("07:02")), 12);

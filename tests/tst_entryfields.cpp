@@ -3,8 +3,11 @@
 #include "limitedlineedit.h"
 #include "windowfixture.h"
 
-#include <QClipboard>
 #include "listbox.h"
+
+#include <QAccessible>
+#include <QClipboard>
+#include <QMimeData>
 #include <QPushButton>
 #include <QtTest>
 
@@ -18,6 +21,8 @@ private Q_SLOTS:
     void timeBoxes();
     void intervalBoxes_data();
     void intervalBoxes();
+    void limitOnTheEdit_data();
+    void limitOnTheEdit();
     void assigningEmptyRunsNoFurtherCheck();
     void keyboardOnlyRoadOfTwoEntries_data();
     void keyboardOnlyRoadOfTwoEntries();
@@ -25,6 +30,8 @@ private Q_SLOTS:
     void addTakesTheTextsAsTheyStand();
     void fullListTakesNoMore();
     void deleting();
+    void listKeysThenDelete_data();
+    void listKeysThenDelete();
 
 private:
     tollwk &w() { return *m_fixture->window; }
@@ -50,8 +57,46 @@ private:
             type(input);
         }
     }
+    // One edit of a box: "type:", "paste:", "drop:" (at the start), "im:" (an input method
+    // commit), or "key:" with Backspace, Undo or Redo.
+    void edit(LimitedLineEdit &box, const QString &step);
     std::unique_ptr<WindowFixture> m_fixture;
 };
+
+void TestEntryFields::edit(LimitedLineEdit &box, const QString &step)
+{
+    const QString how = step.section(u':', 0, 0);
+    const QString what = step.section(u':', 1);
+    if (how == u"type") {
+        type(what);
+    } else if (how == u"paste") {
+        enter(step);
+    } else if (how == u"drop") {
+        QMimeData data;
+        data.setText(what);
+        const QPoint start(1, box.height() / 2);
+        QDragEnterEvent enter(start, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&box, &enter);
+        QDragMoveEvent move(start, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&box, &move);
+        QDropEvent drop(start, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&box, &drop);
+        QCoreApplication::processEvents();
+    } else if (how == u"im") {
+        QInputMethodEvent commit;
+        commit.setCommitString(what);
+        QCoreApplication::sendEvent(&box, &commit);
+        QCoreApplication::processEvents();
+    } else if (what == u"Backspace") {
+        key(Qt::Key_Backspace);
+    } else if (what == u"Undo") {
+        key(Qt::Key_Z, Qt::ControlModifier);
+    } else if (what == u"Redo") {
+        key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    } else {
+        QFAIL(qPrintable(step));
+    }
+}
 
 void TestEntryFields::init()
 {
@@ -165,6 +210,65 @@ void TestEntryFields::intervalBoxes()
     QCOMPARE(QApplication::focusWidget(), edit); // no focus movement from these boxes
 }
 
+void TestEntryFields::limitOnTheEdit_data()
+{
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("assigned");
+    QTest::addColumn<int>("from"); // the selection, or the cursor when it is empty
+    QTest::addColumn<int>("to");
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("checks"); // runs of the box's check after the assignment
+    QTest::addColumn<QString>("focus");
+    const QString h = QStringLiteral("time1(0)"), m = QStringLiteral("time2(0)");
+    const QString s = QStringLiteral("byoukan"), n = QStringLiteral("hunkan");
+    auto row = [](const char *name, const QString &box, const QString &assigned, int from, int to,
+                  const QStringList &steps, const QString &text, int checks, const QString &focus) {
+        QTest::newRow(name) << box << assigned << from << to << steps << text << checks << focus;
+    };
+    row("typed third digit refused", s, "12", 2, 2, {"type:3"}, "12", 0, s);
+    row("paste at the start, repeating the text", h, "1", 0, 0, {"paste:12"}, "11", 1, m);
+    row("paste at the end", h, "1", 1, 1, {"paste:23"}, "12", 1, m);
+    row("paste in the middle of a full box", s, "12", 1, 1, {"paste:9"}, "12", 0, s);
+    row("paste over the whole selected text", m, "15", 0, 2, {"paste:105"}, "10", 1,
+        "btn_tuika(0)");
+    row("paste over part of the text", s, "12", 1, 2, {"paste:345"}, "13", 1, s);
+    row("paste over a selected digit", n, "7", 0, 1, {"paste:789"}, "78", 1, n);
+    row("typed into an over-long text", s, "100", 3, 3, {"type:5"}, "100", 0, s);
+    row("typed over the middle of an over-long text", s, "100", 1, 2, {"type:5"}, "10", 1, s);
+    row("pasted over all of an over-long text", s, "100", 0, 3, {"paste:789"}, "78", 1, s);
+    row("deleting from an over-long text", s, "120", 3, 3, {"key:Backspace"}, "12", 1, s);
+    row("dropped at the start", n, "3", 1, 1, {"drop:45"}, "43", 1, n);
+    row("dropped into a full box", n, "34", 2, 2, {"drop:5"}, "34", 0, n);
+    row("input method commit cut", h, "", 0, 0, {"im:123"}, "12", 1, m);
+    row("input method commit over a selection", n, "12", 0, 2, {"im:9"}, "9", 1, n);
+    row("undo of a typed digit", h, "", 0, 0, {"type:1", "key:Undo"}, "", 2, h);
+    row("undo and redo of a paste", s, "5", 0, 1, {"paste:42", "key:Undo", "key:Redo"}, "42", 3, s);
+    row("undo may not bring back an over-long text", s, "100", 3, 3, {"key:Backspace", "key:Undo"},
+        "10", 1, s);
+}
+
+void TestEntryFields::limitOnTheEdit()
+{
+    QFETCH(QString, box);
+    QFETCH(QString, assigned);
+    QFETCH(int, from);
+    QFETCH(int, to);
+    QFETCH(QStringList, steps);
+    auto *edit = w().findChild<LimitedLineEdit *>(box);
+    edit->setText(assigned);
+    QCOMPARE(edit->text(), assigned); // never cut
+    QCoreApplication::processEvents(); // a Tab the assignment sent goes elsewhere
+    edit->setFocus();
+    edit->setSelection(to, from - to); // the cursor at from
+    QSignalSpy checks(edit, &QLineEdit::textChanged);
+    for (const QString &step : steps)
+        this->edit(*edit, step);
+    QTEST(edit->text(), "text");
+    QTEST(int(checks.count()), "checks");
+    QTEST(QApplication::focusWidget()->objectName(), "focus");
+}
+
 void TestEntryFields::assigningEmptyRunsNoFurtherCheck()
 {
     QSignalSpy changes(w().time1[0], &QLineEdit::textChanged);
@@ -256,6 +360,59 @@ void TestEntryFields::deleting()
     w().BTN_sakujyo[0]->click(); // a second press deletes nothing
     QCOMPARE(list->count(), 2);
     QCOMPARE(w().List1[1]->count(), 1);
+}
+
+void TestEntryFields::listKeysThenDelete_data()
+{
+    QTest::addColumn<int>("selected"); // before the list gets the focus
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QStringList>("left"); // after Tab, Space on the delete button
+    const QStringList all {"01:00", "02:00", "03:00", "04:00"};
+    auto without = [&all](int row) {
+        QStringList left = all;
+        left.removeAt(row);
+        return left;
+    };
+    const std::pair<const char *, int> keys[] = {
+        {"Home", Qt::Key_Home},   {"Up", Qt::Key_Up},         {"Down", Qt::Key_Down},
+        {"End", Qt::Key_End},     {"PageUp", Qt::Key_PageUp}, {"PageDown", Qt::Key_PageDown},
+        {"Space", Qt::Key_Space},
+    };
+    // Nothing selected: the focus frame is on the first entry.
+    const int fromNothing[] = {0, 0, 1, 3, 0, 3, 0};
+    // The second entry selected.
+    const int fromSecond[] = {0, 0, 2, 3, 0, 3, 1};
+    for (size_t i = 0; i < std::size(keys); ++i) {
+        QTest::addRow("nothing selected, %s", keys[i].first)
+            << -1 << keys[i].second << without(fromNothing[i]);
+        QTest::addRow("second selected, %s", keys[i].first)
+            << 1 << keys[i].second << without(fromSecond[i]);
+    }
+    QTest::newRow("last selected, Down stays on it") << 3 << int(Qt::Key_Down) << without(3);
+    QTest::newRow("first selected, Up stays on it") << 0 << int(Qt::Key_Up) << without(0);
+}
+
+void TestEntryFields::listKeysThenDelete()
+{
+    QFETCH(int, selected);
+    QFETCH(int, key);
+    ListBox *list = w().List1[0];
+    list->setEntries({"01:00", "02:00", "03:00", "04:00"});
+    list->setSelectedRow(selected);
+    w().btn_tuika[0]->setFocus();
+    this->key(Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), list);
+    this->key(Qt::Key(key));
+    this->key(Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), w().BTN_sakujyo[0]);
+    this->key(Qt::Key_Space);
+    QTEST(list->entries(), "left");
+    QCOMPARE(list->selectedRow(), -1);
+    // Assistive technology sees no entry with the focus while the list does not have it.
+    QAccessibleInterface *entries = QAccessible::queryAccessibleInterface(list);
+    for (int row = 0; row < list->count(); ++row)
+        QVERIFY2(!entries->tableInterface()->cellAt(row, 0)->state().focused,
+                 qPrintable(list->text(row)));
 }
 
 QTEST_MAIN(TestEntryFields)

@@ -58,6 +58,27 @@ wait_for 10 test -S "$work/pulse/native" || { echo "pulseaudio did not start"; e
 sox -n -r 48000 -c 1 -b 16 "$work/notice.wav" synth 0.4 sine 440 vol 0.5
 sox -n -r 48000 -c 1 -b 16 "$work/alarm.wav" synth 0.3 sine 880 vol 0.5
 
+# --- assistive technology, started by the scenarios that use it: a private session bus
+# and the AT-SPI bus and registry it launches; a11y_env holds what a program needs to join.
+a11y_env=()
+start_assistive_bus() {
+    [ ${#a11y_env[@]} -gt 0 ] && return 0
+    mkdir -p "$work/a11y" && chmod 700 "$work/a11y"
+    dbus-daemon --session --nofork --print-address=1 --address="unix:path=$work/a11y/bus" \
+        >"$work/a11y/address" 2>"$work/a11y/dbus.log" &
+    pids+=($!)
+    wait_for 10 test -s "$work/a11y/address" || return 1
+    local bus
+    bus="$(head -n 1 "$work/a11y/address")"
+    DBUS_SESSION_BUS_ADDRESS="$bus" XDG_RUNTIME_DIR="$work/a11y" \
+        /usr/libexec/at-spi-bus-launcher --launch-immediately >"$work/a11y/launcher.log" 2>&1 &
+    pids+=($!)
+    wait_for 10 env DBUS_SESSION_BUS_ADDRESS="$bus" dbus-send --session --print-reply \
+        --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress || return 1
+    # Qt joins only when told to, as no desktop setting switches assistive technology on here.
+    a11y_env=(DBUS_SESSION_BUS_ADDRESS="$bus" XDG_RUNTIME_DIR="$work/a11y" QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1)
+}
+
 # --- one scenario's program ------------------------------------------------------------
 app_pid=""
 app_win=""
@@ -228,6 +249,65 @@ sound_and_ring() {
     awk '/^burst / {t[n++]=$2} END {for (i=2;i<n;i++) {g=t[i]-t[i-1]; if (g<1800||g>2200) exit 1}}' "$work/bursts.txt"
 }
 
+# Each navigation key after Tab selects the entry it lands on, also the one that already
+# has the focus frame; 削除 then deletes it, and nothing is selected afterwards.
+list_keys_then_delete() {
+    start_app listkeys '[time]\r\nCount=6\r\ntime0=01:00\r\ntime1=02:00\r\ntime2=03:00\r\ntime3=04:00\r\ntime4=05:00\r\ntime5=06:00\r\n' || return 1
+    keys Tab Tab Tab Home Tab space      # 01:00
+    keys shift+Tab End Tab space         # 06:00
+    keys shift+Tab Down Tab space        # nothing selected, so the second: 03:00
+    keys shift+Tab Next Tab space        # page down to the last: 05:00
+    keys shift+Tab Up Tab space          # the first again: 02:00
+    keys shift+Tab Tab space             # nothing selected: nothing deleted
+    close_app || return 1
+    ini | tr '\n' ' ' | grep -qF '[time] Count=1 time0=04:00 '
+}
+
+# A screen reader's view over AT-SPI: roles and names, entries, and the list's events.
+screen_reader() {
+    start_assistive_bus || { echo "     no AT-SPI bus"; return 1; }
+    home="$work/a11y-app"
+    mkdir -p "$home/.config/tollwick"
+    printf '[time]\r\nCount=2\r\ntime0=12:00\r\ntime1=07:30\r\n' >"$home/.config/tollwick/tollwk.ini"
+    env "${a11y_env[@]}" HOME="$home" XDG_CONFIG_HOME="$home/.config" "$tollwick" \
+        >"$home/stdout.log" 2>"$home/stderr.log" &
+    app_pid=$!
+    pids+=("$app_pid")
+    wait_for 15 bash -c "xdotool search --onlyvisible --pid $app_pid --name Tollwick" || return 1
+    app_win="$(xdotool search --onlyvisible --pid "$app_pid" --name Tollwick | head -n 1)"
+    xdotool windowactivate --sync "$app_win" >/dev/null 2>&1
+    sleep 1
+    env "${a11y_env[@]}" /usr/bin/python3 "$(dirname "$0")/accessibility.py" 2>/dev/null |
+        sed 's/^/     /' | tee "$artifacts/accessible-tree.txt"
+    [ "${PIPESTATUS[0]}" -eq 0 ] && close_app
+}
+
+# A ring asks for attention (the urgency hint and the demands-attention state) while the
+# window is minimized, without raising it, and STOP, pressed without activating the
+# window, ends the request.
+attention_while_ringing() {
+    while [ "$(date +%S | sed 's/^0//')" -lt 3 ] || [ "$(date +%S | sed 's/^0//')" -gt 45 ]; do sleep 1; done
+    local due
+    due="$(date -d '+1 minute' +%H:%M)"
+    start_app attention "[time2]\r\nCount=1\r\ntime0=$due\r\nbyou=2\r\nhun=3\r\n[FileName2]\r\nFileName=$work/alarm.wav\r\n" || return 1
+    keys Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab # to STOP
+    xdotool windowminimize --sync "$app_win"
+    hints() { xprop -id "$app_win" _NET_WM_STATE WM_HINTS | tr '\n\t' '  '; }
+    asking() { hints | grep -q DEMANDS_ATTENTION || hints | grep -q 'urgency hint bit is set'; }
+    asking && return 1
+    wait_for 80 bash -c "xprop -id $app_win _NET_WM_STATE | grep -q DEMANDS_ATTENTION" || return 1
+    sleep 0.3
+    echo "     ringing: $(hints)"
+    hints | grep -q 'urgency hint bit is set' || return 1
+    hints | grep -q _NET_WM_STATE_HIDDEN || return 1 # not raised
+    xdotool key --window "$app_win" space # STOP, the window left minimized
+    sleep 1
+    echo "     after STOP: $(hints)"
+    ! asking && hints | grep -q _NET_WM_STATE_HIDDEN || return 1
+    xdotool windowactivate --sync "$app_win" >/dev/null 2>&1
+    close_app
+}
+
 scenario "first start without a settings file" first_start
 scenario "typing times into both panels with the keyboard only" keyboard_only
 scenario "a wrong hour and a wrong minute are emptied" wrong_hour_and_minute
@@ -237,6 +317,9 @@ scenario "a hand-edited file with odd values" hand_edited
 scenario "SIGTERM saves the settings" sigterm_saves
 scenario "twice the size at scale factor 2" double_size
 scenario "a notice and a ring with STOP, heard" sound_and_ring
+scenario "each list key selects where it lands, then 削除" list_keys_then_delete
+scenario "what a screen reader is told, and the list's events" screen_reader
+scenario "a ring asks for attention, STOP withdraws it" attention_while_ringing
 
 echo "e2e: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

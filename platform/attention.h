@@ -1,0 +1,32 @@
+// Asks the desktop to draw the user's eye to a window (the urgency hint on X11, an
+// activation request on Wayland) and withdraws the request. No message, no raised window,
+// no focus taken.
+#pragma once
+
+#include <QObject>
+
+class QWidget;
+
+class Attention : public QObject
+{
+    Q_OBJECT
+public:
+    // The request belonging to window, made on first use; the window owns it.
+    static Attention &of(QWidget *window);
+
+    // Does nothing when the window is active or not shown: the user is already there, or
+    // there is nothing to point at. Fails silently when the platform has no such request.
+    void request();
+    // Also done when the window becomes active.
+    void withdraw();
+    bool isRequested() const { return m_requested; }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    explicit Attention(QWidget *window);
+
+    QWidget *m_window;
+    bool m_requested = false;
+};
