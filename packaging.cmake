@@ -6,7 +6,11 @@ set(packaging_dir ${PROJECT_SOURCE_DIR}/packaging)
 
 # Reproducible and relocatable: paths in debug data and __FILE__ name the source and build
 # folders by short fixed names. Included last, so it reaches every target made so far; the
-# build folder's mapping comes last because it may lie inside the source folder.
+# build folder's mapping comes last because it may lie inside the source folder. moc output
+# includes its header by include path (AUTOMOC_PATH_PREFIX, off by default) rather than by
+# a relative path from the build folder, which would carry the source folder's absolute
+# path into the debug data when the build folder lies elsewhere. The hardening flags are
+# those Debian builds with.
 function(tollwick_reproducible_flags dir)
     get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
     foreach(target IN LISTS targets)
@@ -15,8 +19,9 @@ function(tollwick_reproducible_flags dir)
             target_compile_options(${target} PRIVATE
                 -ffile-prefix-map=${PROJECT_SOURCE_DIR}=.
                 -ffile-prefix-map=${PROJECT_BINARY_DIR}=build
-                -fstack-protector-strong -D_FORTIFY_SOURCE=2)
+                -fstack-protector-strong $<$<NOT:$<CONFIG:Debug>>:-D_FORTIFY_SOURCE=2>)
             target_link_options(${target} PRIVATE -Wl,-z,relro -Wl,-z,now)
+            set_property(TARGET ${target} PROPERTY AUTOMOC_PATH_PREFIX ON)
         endif()
     endforeach()
     get_property(subdirs DIRECTORY ${dir} PROPERTY SUBDIRECTORIES)
