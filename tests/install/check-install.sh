@@ -114,7 +114,7 @@ if [ -n "$deb" ]; then
         (cd "$1" && find . -printf '%y %m %p %l\n' | LC_ALL=C sort &&
             find . -type f -print0 | LC_ALL=C sort -z | xargs -0 sha256sum)
     }
-    if check "second build in another folder" build_again >/dev/null &&
+    if check "second build in another folder" build_again &&
         check "second package" make_package "$second" "$stage/deb2"; then
         files_and_sums "$stage/deb1" >"$stage/sums1"
         files_and_sums "$stage/deb2" >"$stage/sums2"
