@@ -8,6 +8,9 @@ pipewire pipewire-pulse wireplumber dbus-daemon sox clang \
 libclang-rt-14-dev desktop-file-utils appstream imagemagick strace dpkg-dev file \
 dbus at-spi2-core python3-pyatspi"
 
+# The headless Wayland run and the package checks.
+test_packages+=" sway wtype grim jq qt6-wayland lintian man-db"
+
 install_missing() {
     local missing=()
     for package in "$@"; do

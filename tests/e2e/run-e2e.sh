@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
 # The whole program as a person uses it: the real binary in a real X server with a window
-# manager, real keystrokes, the window closed through the window manager, and a private
-# sound server whose output is recorded. Each scenario has its own home and settings file.
-# Usage: run-e2e.sh TOLLWICK AUDIOCHECK
+# manager, or natively in a headless Wayland compositor, real keystrokes, the window closed
+# through the window manager, and a private sound server whose output is recorded. Each
+# scenario has its own home and settings file. Under Wayland only the core scenarios run.
+# Usage: run-e2e.sh TOLLWICK AUDIOCHECK [x11|wayland]
 set -uo pipefail
 
 tollwick="$1"
 audiocheck="$2"
+server="${3:-x11}"
+suffix=""
+[ "$server" = wayland ] && suffix="-wayland"
 artifacts="${TOLLWICK_ARTIFACTS:-$(pwd)/artifacts}"
 mkdir -p "$artifacts"
 work="$(mktemp -d)"
@@ -33,17 +37,57 @@ wait_for() {
     done
 }
 
-# --- the desktop: X server, window manager, sound server -------------------------------
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1280x800x24 -dpi 96 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-exec 3>&-
-wait_for 10 test -s "$work/display" || { echo "Xvfb did not start"; echo "0 passed, 1 failed"; exit 1; }
-export DISPLAY=":$(head -n 1 "$work/display")"
-openbox --sm-disable >"$work/openbox.log" 2>&1 &
-pids+=($!)
-wm_ready() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
-wait_for 10 wm_ready || { echo "openbox did not start"; echo "0 passed, 1 failed"; exit 1; }
+# --- the desktop: X server and window manager, or Wayland compositor; sound server ------
+give_up() { echo "$1"; echo "0 passed, 1 failed"; exit 1; }
+
+start_x11() {
+    exec 3>"$work/display"
+    Xvfb -displayfd 3 -screen 0 1280x800x24 -dpi 96 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+    pids+=($!)
+    exec 3>&-
+    wait_for 10 test -s "$work/display" || give_up "Xvfb did not start"
+    export DISPLAY=":$(head -n 1 "$work/display")"
+    openbox --sm-disable >"$work/openbox.log" 2>&1 &
+    pids+=($!)
+    wm_ready() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
+    wait_for 10 wm_ready || give_up "openbox did not start"
+}
+
+# sway with no screen and no input devices, drawing in software, so it runs on a machine
+# without a GPU. sway refuses to run as root, so there it runs as nobody and the clients
+# reach it by the socket's full path. No XWayland: the program must come up natively.
+start_wayland() {
+    local sway_dir="$work/sway" as_user=()
+    mkdir -p "$sway_dir" && chmod 700 "$sway_dir"
+    printf '%s\n' 'xwayland disable' 'output HEADLESS-1 resolution 1280x800 position 0 0' \
+        >"$sway_dir/sway.conf"
+    if [ "$(id -u)" -eq 0 ]; then
+        chmod 711 "$work"
+        chown -R nobody:nogroup "$sway_dir"
+        as_user=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
+    fi
+    env -u DISPLAY -u WAYLAND_DISPLAY HOME="$sway_dir" XDG_RUNTIME_DIR="$sway_dir" \
+        WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
+        "${as_user[@]}" sway -c "$sway_dir/sway.conf" >"$work/sway.log" 2>&1 &
+    pids+=($!)
+    sway_ready() { compgen -G "$sway_dir/sway-ipc.*.sock" && test -S "$sway_dir/wayland-1"; }
+    wait_for 15 sway_ready || { cat "$work/sway.log"; give_up "sway did not start"; }
+    unset DISPLAY
+    SWAYSOCK="$(compgen -G "$sway_dir/sway-ipc.*.sock" | head -n 1)"
+    export SWAYSOCK WAYLAND_DISPLAY="$sway_dir/wayland-1" QT_QPA_PLATFORM=wayland
+    export XDG_RUNTIME_DIR="$work/runtime"
+    mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+    # A virtual keyboard that stays: without it the seat loses its keyboard whenever one
+    # wtype ends, and the program misses the first key of the next.
+    wtype -s 86400000 -k Shift_L &
+    pids+=($!)
+}
+
+case "$server" in
+x11) start_x11 ;;
+wayland) start_wayland ;;
+*) give_up "unknown display server $server" ;;
+esac
 
 mkdir -p "$work/pulse" && chmod 700 "$work/pulse"
 HOME="$work/pulse" XDG_RUNTIME_DIR="$work/pulse" pulseaudio --daemonize=no --exit-idle-time=-1 -n \
@@ -84,6 +128,47 @@ app_pid=""
 app_win=""
 home=""
 
+# Per display server: find the program's window, raise it, send keys and text, close it
+# through the window manager as its close button does, read its title and size, and take
+# a picture of it.
+if [ "$server" = x11 ]; then
+    find_window() { xdotool search --onlyvisible --pid "$app_pid" --name 'Tollwick' 2>/dev/null | head -n 1; }
+    activate() { xdotool windowactivate --sync "$app_win" >/dev/null 2>&1; }
+    keys() { xdotool key --delay 60 "$@"; sleep 0.2; }
+    typed() { xdotool type --delay 120 "$1"; sleep 0.2; }
+    close_window() { wmctrl -i -c "$app_win"; }
+    win_title() { xdotool getwindowname "$app_win"; }
+    win_size() { xwininfo -id "$app_win" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}'; }
+    # fixed: the size hints give the same minimum and maximum
+    win_fixed() { xprop -id "$app_win" WM_NORMAL_HINTS | tr -d '\n' | grep -q 'minimum size: 559 by 188.*maximum size: 559 by 188'; }
+    screenshot() { import -window "$app_win" "$1" 2>/dev/null; }
+else
+    sway_node() { swaymsg -t get_tree | jq -c --argjson pid "$app_pid" 'first(.. | objects | select(.pid? == $pid))'; }
+    find_window() { sway_node | jq -r '.id // empty' 2>/dev/null; }
+    activate() { swaymsg "[con_id=$app_win] focus" >/dev/null; }
+    keys() { # one virtual keyboard for all keys, 60 ms apart as with xdotool
+        local args=()
+        for key in "$@"; do args+=(-k "$key" -s 60); done
+        wtype "${args[@]}"
+        sleep 0.2
+    }
+    typed() { wtype -d 120 "$1"; sleep 0.2; }
+    close_window() { swaymsg "[con_id=$app_win] kill" >/dev/null; }
+    win_title() { sway_node | jq -r .name; }
+    win_size() { sway_node | jq -r '"\(.geometry.width)x\(.geometry.height)"'; }
+    # fixed: sway floats it, and after a resize command the program still draws 559 x 188
+    win_fixed() {
+        swaymsg "[con_id=$app_win] resize set 800 400" >/dev/null 2>&1
+        sleep 0.5
+        sway_node | jq -c '{type, app_id, geometry}'
+        [ "$(sway_node | jq -r '"\(.type) \(.app_id)"')" = "floating_con io.github.tollwick.Tollwick" ] &&
+            [ "$(win_size)" = 559x188 ]
+    }
+    screenshot() {
+        grim -g "$(sway_node | jq -r '"\(.rect.x + .window_rect.x),\(.rect.y + .window_rect.y) \(.geometry.width)x\(.geometry.height)"')" "$1"
+    }
+fi
+
 start_app() { # start_app NAME [settings file content]
     home="$work/$1"
     mkdir -p "$home/.config/tollwick"
@@ -94,19 +179,16 @@ start_app() { # start_app NAME [settings file content]
     app_win=""
     local deadline=$((SECONDS + 15))
     while [ -z "$app_win" ] && [ "$SECONDS" -lt "$deadline" ]; do
-        app_win="$(xdotool search --onlyvisible --pid "$app_pid" --name 'Tollwick' 2>/dev/null | head -n 1)"
+        app_win="$(find_window)"
         [ -z "$app_win" ] && sleep 0.1
     done
     [ -n "$app_win" ] || return 1
-    xdotool windowactivate --sync "$app_win" >/dev/null 2>&1
+    activate
     sleep 0.3
 }
 
-keys() { xdotool key --delay 60 "$@"; sleep 0.2; }
-typed() { xdotool type --delay 120 "$1"; sleep 0.2; }
-
-close_app() { # through the window manager, as its close button does
-    wmctrl -i -c "$app_win"
+close_app() {
+    close_window
     local deadline=$((SECONDS + 15))
     while kill -0 "$app_pid" 2>/dev/null; do
         [ "$SECONDS" -ge "$deadline" ] && return 1
@@ -135,10 +217,10 @@ scenario() { # scenario NAME FUNCTION
 # --- scenarios -------------------------------------------------------------------------
 first_start() {
     start_app first || return 1
-    [ "$(xdotool getwindowname "$app_win")" = "Tollwick ver1.0" ] || return 1
-    xwininfo -id "$app_win" | grep -q 'Width: 559' || return 1
-    xwininfo -id "$app_win" | grep -q 'Height: 188' || return 1
-    import -window "$app_win" "$artifacts/window-96dpi.png" 2>/dev/null
+    [ "$(win_title)" = "Tollwick ver1.0" ] || return 1
+    [ "$(win_size)" = 559x188 ] || return 1
+    screenshot "$artifacts/window-96dpi$suffix.png"
+    win_fixed || return 1
     [ ! -e "$home/.config/tollwick/tollwk.ini" ] || return 1
     close_app || return 1
     [ "$(cat "$home/.config/tollwick/tollwk.ini")" = "$(printf '[time]\r\nCount=0\r\n[FileName]\r\nFileName=\r\n[time2]\r\nCount=0\r\nbyou=5\r\nhun=3\r\n[FileName2]\r\nFileName=\r')" ]
@@ -315,11 +397,17 @@ scenario "delete and both sorts reached by Tab" delete_and_sorts
 scenario "the whole tab cycle, timings saved" tab_cycle
 scenario "a hand-edited file with odd values" hand_edited
 scenario "SIGTERM saves the settings" sigterm_saves
+# The core scenarios above run under both display servers; those below under X11 only.
+if [ "$server" = wayland ]; then
+    echo "e2e ($server): $passed passed, $failed failed"
+    [ "$failed" -eq 0 ]
+    exit
+fi
 scenario "twice the size at scale factor 2" double_size
 scenario "a notice and a ring with STOP, heard" sound_and_ring
 scenario "each list key selects where it lands, then 削除" list_keys_then_delete
 scenario "what a screen reader is told, and the list's events" screen_reader
 scenario "a ring asks for attention, STOP withdraws it" attention_while_ringing
 
-echo "e2e: $passed passed, $failed failed"
+echo "e2e ($server): $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
