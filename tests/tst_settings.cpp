@@ -401,7 +401,8 @@ void TestSettings::failingFileSystemKeepsTheOldFile()
         QFile sparse(image);
         QVERIFY(sparse.open(QIODevice::WriteOnly) && sparse.resize(16 << 20));
         sparse.close();
-        QVERIFY(run({"mkfs.ext4", "-q", "-O", "^has_journal", "-E", "nodiscard", image}));
+        if (!run({"mkfs.ext4", "-q", "-O", "^has_journal", "-E", "nodiscard", image}))
+            QSKIP("mkfs.ext4 (e2fsprogs) is needed to make the file system image");
         if (!run({"mount", "-o", "loop", image, folder}))
             QSKIP("cannot mount a loop device here");
         mounts.push_back(folder);
