@@ -21,8 +21,9 @@ namespace {
 void setUrgencyHint([[maybe_unused]] QWindow *window, [[maybe_unused]] bool on)
 {
 #ifdef TOLLWICK_HAVE_XCB
+    // The offscreen platform offers the X11 interface too, without a connection.
     auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (!x11)
+    if (QGuiApplication::platformName() != u"xcb" || !x11 || !x11->connection())
         return;
     xcb_connection_t *connection = x11->connection();
     const auto id = xcb_window_t(window->winId());

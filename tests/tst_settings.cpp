@@ -346,40 +346,83 @@ void TestSettings::failingFileSystemKeepsTheOldFile_data()
 {
     QTest::addColumn<bool>("fileBefore");
     QTest::addColumn<QString>("failure");
-    QTest::newRow("full, file existed") << true << "full";
-    QTest::newRow("full, no file before") << false << "full";
-    QTest::newRow("read-only, file existed") << true << "ro";
-    QTest::newRow("read-only, no file before") << false << "ro";
+    QTest::addColumn<QString>("reason"); // what the warning says
+    QTest::newRow("full, file existed") << true << "full"
+                                        << "writing: No space left";
+    QTest::newRow("full, no file before") << false << "full"
+                                          << "writing: No space left";
+    QTest::newRow("read-only, file existed") << true << "ro"
+                                             << "Read-only file system";
+    QTest::newRow("read-only, no file before") << false << "ro"
+                                               << "Read-only file system";
+    // Every write lands in the page cache; only the flush to the device fails.
+    QTest::newRow("device fails at flush, file existed") << true << "flush"
+                                                         << "flushing to disk";
+    QTest::newRow("device fails at flush, no file before") << false << "flush"
+                                                           << "flushing to disk";
 }
 
-// A real file system that fails: a small tmpfs mounted over the settings folder.
+// A real file system that fails, mounted over the settings folder: a small tmpfs, or an
+// ext4 image on a loop device whose backing tmpfs is full.
 void TestSettings::failingFileSystemKeepsTheOldFile()
 {
     QFETCH(bool, fileBefore);
     QFETCH(QString, failure);
+    QFETCH(QString, reason);
     if (geteuid() != 0)
         QSKIP("mounting a small file system over the settings folder needs root");
     const QString folder = QFileInfo(path()).absolutePath();
     QVERIFY(QDir().mkpath(folder));
     const auto run = [](const QStringList &args) {
-        return QProcess::execute(args.first(), args.mid(1));
+        QProcess process;
+        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process.start(args.first(), args.mid(1));
+        return process.waitForFinished() && process.exitCode() == 0;
     };
-    if (run({"mount", "-t", "tmpfs", "-o", "size=64k", "tollwick-test", folder}) != 0)
-        QSKIP("cannot mount a tmpfs here");
-    const auto unmount = qScopeGuard([&] { run({"umount", folder}); });
-    if (fileBefore)
-        writeFile(kFreshSave);
-    QStringList expectedFiles;
-    if (fileBefore)
-        expectedFiles << QStringLiteral("tollwk.ini");
-    if (failure == QLatin1String("full")) {
-        QFile filler(folder + QStringLiteral("/filler"));
+    const QString backing = m_dir->filePath(QStringLiteral("backing"));
+    std::vector<QString> mounts;
+    const auto unmount = qScopeGuard([&] {
+        for (auto it = mounts.rbegin(); it != mounts.rend(); ++it)
+            run({"umount", *it});
+    });
+    const auto fill = [](const QString &file) {
+        QFile filler(file);
         QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
         const QByteArray block(1024, 'x');
         while (filler.write(block) == block.size()) { }
-        expectedFiles.prepend(QStringLiteral("filler"));
+    };
+    QStringList expectedFiles;
+    if (failure == QLatin1String("flush")) {
+        const QString image = backing + QStringLiteral("/image");
+        QVERIFY(QDir().mkpath(backing));
+        if (!run({"mount", "-t", "tmpfs", "-o", "size=3m", "tollwick-test", backing}))
+            QSKIP("cannot mount a tmpfs here");
+        mounts.push_back(backing);
+        QFile sparse(image);
+        QVERIFY(sparse.open(QIODevice::WriteOnly) && sparse.resize(16 << 20));
+        sparse.close();
+        if (!run({"mkfs.ext4", "-q", "-O", "^has_journal", "-E", "nodiscard", image}))
+            QSKIP("mkfs.ext4 (e2fsprogs) is needed to make the file system image");
+        if (!run({"mount", "-o", "loop", image, folder}))
+            QSKIP("cannot mount a loop device here");
+        mounts.push_back(folder);
     } else {
-        QCOMPARE(run({"mount", "-o", "remount,ro", folder}), 0);
+        if (!run({"mount", "-t", "tmpfs", "-o", "size=64k", "tollwick-test", folder}))
+            QSKIP("cannot mount a tmpfs here");
+        mounts.push_back(folder);
+    }
+    if (fileBefore) {
+        writeFile(kFreshSave);
+        expectedFiles << QStringLiteral("tollwk.ini");
+    }
+    ::sync();
+    if (failure == QLatin1String("full")) {
+        fill(folder + QStringLiteral("/filler"));
+        expectedFiles.prepend(QStringLiteral("filler"));
+    } else if (failure == QLatin1String("ro")) {
+        QVERIFY(run({"mount", "-o", "remount,ro", folder}));
+    } else {
+        fill(backing + QStringLiteral("/filler"));
     }
 
     WindowFixture f(path());
@@ -388,7 +431,8 @@ void TestSettings::failingFileSystemKeepsTheOldFile()
     for (int i = 0; i < 2000; ++i)
         many.append(QStringLiteral("12:34"));
     f.window->List1[1]->addItems(many);
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("settings not saved to .*"));
+    QTest::ignoreMessage(QtWarningMsg,
+                         QRegularExpression("settings not saved to .* - .*" + reason));
     f.window->close();
     QVERIFY(!f.window->lastSaveSucceeded());
     QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), expectedFiles);
