@@ -7,7 +7,6 @@
 #include "keysender.h"
 #include "limitedlineedit.h"
 #include "listbox.h"
-#include "profiledocument.h"
 
 #include <QAccessibleWidget>
 #include <QCloseEvent>

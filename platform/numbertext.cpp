@@ -5,6 +5,9 @@
 #include <QString>
 #include <cmath>
 
+namespace {
+
+// Blanks are spaces and tabs.
 bool isBlank(QChar c)
 {
     return c == u' ' || c == u'\t';
@@ -18,6 +21,8 @@ QStringView trimmedBlanks(QStringView text)
         text.chop(1);
     return text;
 }
+
+} // namespace
 
 bool isNumericText(QStringView text)
 {

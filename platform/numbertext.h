@@ -4,10 +4,6 @@
 #include <QStringView>
 #include <optional>
 
-// Blanks are spaces and tabs, here and in the settings file.
-bool isBlank(QChar c);
-QStringView trimmedBlanks(QStringView text);
-
 // True when text, after leading and trailing blanks, is an optional sign followed by
 // decimal digits with at most one decimal point and at least one digit.
 bool isNumericText(QStringView text);

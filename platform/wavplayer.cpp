@@ -22,7 +22,6 @@ bool WavPlayer::isPlaying() const
 
 void WavPlayer::play(const QString &path)
 {
-    Q_EMIT requested(path);
     m_output->play(SoundSource::open(path), QFileInfo(path).fileName());
 }
 

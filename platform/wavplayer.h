@@ -21,10 +21,6 @@ public:
     // True while a sound is asked for or a stream to the sound server is open.
     bool isPlaying() const;
 
-Q_SIGNALS:
-    // Emitted for every play request, also for one that stays silent.
-    void requested(const QString &path);
-
 private:
     std::unique_ptr<PulseOutput> m_output;
 };

@@ -4,7 +4,7 @@
 build_packages="cmake g++ make pkg-config qt6-base-dev libpulse-dev libsndfile1-dev libxcb1-dev"
 run_packages="qt6-qpa-plugins libpulse0 libsndfile1 fonts-ipafont-gothic fonts-noto-cjk"
 test_packages="xvfb openbox xdotool wmctrl x11-utils pulseaudio pulseaudio-utils \
-pipewire pipewire-pulse wireplumber dbus-daemon sox clang \
+pipewire pipewire-pulse wireplumber dbus-daemon sox clang clang-format e2fsprogs \
 libclang-rt-14-dev desktop-file-utils appstream imagemagick strace dpkg-dev file \
 dbus at-spi2-core python3-pyatspi"
 
