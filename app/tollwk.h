@@ -54,7 +54,9 @@ public:
     IntervalTimer *Timer2 = nullptr;
     FileDialog &CommonDialog1;
 
-    // Engine fields.
+    // Engine fields. lastPlayedEntry: the notice entry played last. ringStartMinute: the
+    // minute of the day at which the current ring started; with m_ringStartDay it decides
+    // the ring's end (ringHasEnded() in engine/ringtiming.h says why the day is needed).
     QString lastPlayedEntry;
     qint32 ringStartMinute = 0;
 
@@ -105,7 +107,8 @@ private:
     bool m_saveOk = true;
 
     // What the engine keeps beyond its two fields so that a minute means the same minute
-    // of the same day, across midnight: minutes since the epoch in local time.
+    // of the same day across midnight: the running minute at which lastPlayedEntry played,
+    // and the day (a Julian day in local time) on which ringStartMinute lies.
     qint64 m_lastPlayedAt = -1;
-    qint64 m_ringStartedAt = 0;
+    qint64 m_ringStartDay = 0;
 };

@@ -18,7 +18,8 @@ public:
 
     const QString &text() const { return m_text; } // "hh:mm", 24-hour, fixed ":"
     int minuteOfDay() const { return m_minuteOfDay; } // 0 to 1439
-    qint64 serialMinute() const { return m_serial; } // local minutes since a fixed day
+    qint64 serialMinute() const { return m_serial; } // day() * 1440 + minuteOfDay()
+    qint64 day() const { return m_serial / 1440; } // the local date as a Julian day
 
 private:
     const Clock &m_clock;

@@ -20,3 +20,9 @@ int ringDurationMinutes(const QString &minutes)
         return 0;
     return int(roundHalfEven(*value, -32768, 32767));
 }
+
+bool ringHasEnded(qint64 startDay, int ringStartMinute, int durationMinutes, qint64 nowSerialMinute)
+{
+    const qint64 end = startDay * 1440 + ringStartMinute + durationMinutes;
+    return end <= nowSerialMinute;
+}

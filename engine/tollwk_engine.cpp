@@ -41,7 +41,7 @@ void tollwk::Timer1_Timer()
             continue;
         Timer2->setInterval(ringIntervalMs(byoukan->text()));
         ringStartMinute = minuteOfDay(entry);
-        m_ringStartedAt = now.serialMinute();
+        m_ringStartDay = now.day();
         // A ringing window that is minimized or hidden asks to be found, until the ring ends.
         if (Timer2->interval() != 0)
             Attention::of(this).request();
@@ -53,10 +53,8 @@ void tollwk::Timer1_Timer()
 void tollwk::Timer2_Timer()
 {
     const MinuteReader now(m_clock);
-    // Elapsed minutes rather than an end minute of the day, so a ring that crosses
-    // midnight still ends after its duration.
-    const qint64 elapsed = now.serialMinute() - m_ringStartedAt;
-    if (elapsed >= ringDurationMinutes(hunkan->text())) {
+    if (ringHasEnded(m_ringStartDay, ringStartMinute, ringDurationMinutes(hunkan->text()),
+                     now.serialMinute())) {
         Timer2->setInterval(0);
         Attention::of(this).withdraw();
         return;
