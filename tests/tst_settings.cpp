@@ -62,11 +62,15 @@ QByteArray TestSettings::readFile() const
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-static const QByteArray kFreshSave = "[time]\r\nCount=1\r\ntime0=12:00\r\n"
-                                     "[FileName]\r\nFileName=C:\\Sounds\\chime.wav\r\n"
-                                     "[time2]\r\nCount=2\r\ntime0=06:30\r\ntime1=07:00\r\n"
-                                     "byou=5\r\nhun=3\r\n"
-                                     "[FileName2]\r\nFileName=C:\\Sounds\\wake.wav\r\n";
+// A golden settings file, next to the tests.
+static QByteArray fixture(const QString &name)
+{
+    QFile f(QFINDTESTDATA(QStringLiteral("data/settings/") + name));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Two alarm entries, one notice entry, both sounds and the default timings, saved fresh.
+static const QString kFreshSave = QStringLiteral("fresh-save.ini");
 
 void TestSettings::freshSaveIsExactlyTheseLines()
 {
@@ -76,12 +80,12 @@ void TestSettings::freshSaveIsExactlyTheseLines()
     f.window->Sname[0]->setText(QStringLiteral("C:\\Sounds\\chime.wav"));
     f.window->Sname[1]->setText(QStringLiteral("C:\\Sounds\\wake.wav"));
     f.window->SaveSettings();
-    QCOMPARE(readFile(), kFreshSave);
+    QCOMPARE(readFile(), fixture(kFreshSave));
 }
 
 void TestSettings::saveAfterDeleteKeepsTheStaleKey()
 {
-    writeFile(kFreshSave);
+    writeFile(fixture(kFreshSave));
     {
         WindowFixture f(path());
         f.window->LoadSettings();
@@ -260,10 +264,6 @@ void TestSettings::filesReadAndSavedBack()
     QFETCH(QByteArray, editWhileRunning);
     QFETCH(QString, saved);
     QFETCH(bool, saves);
-    const auto fixture = [](const QString &name) {
-        QFile f(QFINDTESTDATA(QStringLiteral("data/settings/") + name));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    };
     const QString path = m_dir->filePath(QStringLiteral("ユーザー設定/tollwick/tollwk.ini"));
     QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
     QFile input(path);
@@ -412,7 +412,7 @@ void TestSettings::failingFileSystemKeepsTheOldFile()
         mounts.push_back(folder);
     }
     if (fileBefore) {
-        writeFile(kFreshSave);
+        writeFile(fixture(kFreshSave));
         expectedFiles << QStringLiteral("tollwk.ini");
     }
     ::sync();
@@ -437,7 +437,7 @@ void TestSettings::failingFileSystemKeepsTheOldFile()
     QVERIFY(!f.window->lastSaveSucceeded());
     QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), expectedFiles);
     if (fileBefore)
-        QCOMPARE(readFile(), kFreshSave);
+        QCOMPARE(readFile(), fixture(kFreshSave));
 }
 
 void TestSettings::missingFileLoadsDefaultsAndCreatesNothing()
@@ -449,31 +449,28 @@ void TestSettings::missingFileLoadsDefaultsAndCreatesNothing()
     QCOMPARE(f.window->hunkan->text(), QStringLiteral("3"));
     QVERIFY(!QFileInfo::exists(QFileInfo(path()).absolutePath()));
     f.window->close();
-    QCOMPARE(readFile(),
-             QByteArray("[time]\r\nCount=0\r\n[FileName]\r\nFileName=\r\n"
-                        "[time2]\r\nCount=0\r\nbyou=5\r\nhun=3\r\n"
-                        "[FileName2]\r\nFileName=\r\n"));
+    QCOMPARE(readFile(), fixture(QStringLiteral("first-close.ini")));
 }
 
 void TestSettings::unwritableFolderKeepsTheOldFile()
 {
     if (geteuid() == 0)
         QSKIP("root writes into read-only folders");
-    writeFile(kFreshSave);
+    writeFile(fixture(kFreshSave));
     QFile::setPermissions(QFileInfo(path()).absolutePath(), QFile::ReadOwner | QFile::ExeOwner);
     WindowFixture f(path());
     f.window->LoadSettings();
     f.window->List1[0]->clear();
     f.window->close();
     QVERIFY(!f.window->lastSaveSucceeded());
-    QCOMPARE(readFile(), kFreshSave);
+    QCOMPARE(readFile(), fixture(kFreshSave));
     QFile::setPermissions(QFileInfo(path()).absolutePath(),
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 void TestSettings::saveFailingHalfwayKeepsTheOldFile()
 {
-    writeFile(kFreshSave);
+    writeFile(fixture(kFreshSave));
     WindowFixture f(path());
     f.window->LoadSettings();
     QStringList many;
@@ -490,7 +487,7 @@ void TestSettings::saveFailingHalfwayKeepsTheOldFile()
     f.window->close();
     setrlimit(RLIMIT_FSIZE, &old);
     QVERIFY(!f.window->lastSaveSucceeded());
-    QCOMPARE(readFile(), kFreshSave);
+    QCOMPARE(readFile(), fixture(kFreshSave));
     QCOMPARE(QDir(QFileInfo(path()).absolutePath()).entryList(QDir::Files).size(), 1);
 }
 
