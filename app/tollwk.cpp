@@ -81,10 +81,25 @@ LimitedLineEdit *textBox(QWidget *parent, int limit, const QString &name, const 
 
 // Qt gives a plain top-level QWidget the role of a filler; screen readers look for a frame
 // named by its caption.
+class WindowAccessible final : public QAccessibleWidget
+{
+public:
+    explicit WindowAccessible(QWidget *window)
+        : QAccessibleWidget(window, QAccessible::Window)
+    {
+    }
+
+    QString text(QAccessible::Text t) const override
+    {
+        // Qt names a minimized window by its icon text, which this window does not have.
+        return t == QAccessible::Name ? widget()->windowTitle() : QAccessibleWidget::text(t);
+    }
+};
+
 QAccessibleInterface *windowAccessible(const QString &className, QObject *object)
 {
     if (className == QLatin1String("tollwk") && object && object->isWidgetType())
-        return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Window);
+        return new WindowAccessible(static_cast<QWidget *>(object));
     return nullptr;
 }
 

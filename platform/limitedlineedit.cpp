@@ -139,14 +139,17 @@ void LimitedLineEdit::contextMenuEvent(QContextMenuEvent *event)
 {
     QMenu *menu = createStandardContextMenu();
     menu->setAttribute(Qt::WA_DeleteOnClose);
-    // The menu's undo and redo go through the same guard as their keys.
-    for (QAction *action : menu->actions()) {
-        const QString name = action->objectName();
-        if (name != u"edit-undo" && name != u"edit-redo")
+    // The menu's undo and redo go through the same guard as their keys. Qt 6.4 names
+    // neither action; an editable box's menu starts with them.
+    const QList<QAction *> actions = menu->actions();
+    for (int i = 0; i < actions.size(); ++i) {
+        const QString name = actions[i]->objectName();
+        const bool isUndo = name == u"edit-undo" || (name.isEmpty() && i == 0 && !isReadOnly());
+        const bool isRedo = name == u"edit-redo" || (name.isEmpty() && i == 1 && !isReadOnly());
+        if (!isUndo && !isRedo)
             continue;
-        action->disconnect(this);
-        const bool isUndo = name == u"edit-undo";
-        connect(action, &QAction::triggered, this,
+        actions[i]->disconnect(this);
+        connect(actions[i], &QAction::triggered, this,
                 [this, isUndo] { stepHistory([this, isUndo] { isUndo ? undo() : redo(); }); });
     }
     menu->popup(event->globalPos());

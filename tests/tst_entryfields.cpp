@@ -7,6 +7,7 @@
 
 #include <QAccessible>
 #include <QClipboard>
+#include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
 #include <QtTest>
@@ -58,7 +59,7 @@ private:
         }
     }
     // One edit of a box: "type:", "paste:", "drop:" (at the start), "im:" (an input method
-    // commit), or "key:" with Backspace, Undo or Redo.
+    // commit), "key:" with Backspace, Undo or Redo, or "menu:" with Undo or Redo.
     void edit(LimitedLineEdit &box, const QString &step);
     std::unique_ptr<WindowFixture> m_fixture;
 };
@@ -87,6 +88,19 @@ void TestEntryFields::edit(LimitedLineEdit &box, const QString &step)
         commit.setCommitString(what);
         QCoreApplication::sendEvent(&box, &commit);
         QCoreApplication::processEvents();
+    } else if (how == u"menu") {
+        QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(1, 1));
+        QCoreApplication::sendEvent(&box, &event);
+        const QList<QMenu *> menus = box.findChildren<QMenu *>();
+        QVERIFY(!menus.isEmpty());
+        QMenu *menu = menus.constLast();
+        for (QAction *action : menu->actions()) {
+            if (action->text().startsWith(u'&' + what)) // no translation loaded
+                action->trigger();
+        }
+        menu->close();
+        box.window()->activateWindow(); // the menu took the activation
+        QVERIFY(QTest::qWaitForWindowActive(box.window()));
     } else if (what == u"Backspace") {
         key(Qt::Key_Backspace);
     } else if (what == u"Undo") {
@@ -246,6 +260,9 @@ void TestEntryFields::limitOnTheEdit_data()
     row("undo and redo of a paste", s, "5", 0, 1, {"paste:42", "key:Undo", "key:Redo"}, "42", 3, s);
     row("undo may not bring back an over-long text", s, "100", 3, 3, {"key:Backspace", "key:Undo"},
         "10", 1, s);
+    row("nor may the menu's undo", s, "100", 3, 3, {"key:Backspace", "menu:Undo"}, "10", 1, s);
+    row("menu undo and redo of a paste", n, "5", 0, 1, {"paste:42", "menu:Undo", "menu:Redo"}, "42",
+        3, n);
 }
 
 void TestEntryFields::limitOnTheEdit()

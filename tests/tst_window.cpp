@@ -118,6 +118,8 @@ void TestWindow::clientAreaAndBorder()
     QAccessibleInterface *window = QAccessible::queryAccessibleInterface(f.window.get());
     QCOMPARE(window->role(), QAccessible::Window);
     QCOMPARE(window->text(QAccessible::Name), QStringLiteral("Tollwick ver1.0"));
+    f.window->showMinimized();
+    QCOMPARE(window->text(QAccessible::Name), QStringLiteral("Tollwick ver1.0"));
     const Qt::WindowFlags flags = f.window->windowFlags();
     QVERIFY(flags & Qt::WindowMinimizeButtonHint);
     QVERIFY(!(flags & Qt::WindowMaximizeButtonHint));
