@@ -1,6 +1,9 @@
 // Soak: 1,000 plays (most cut off by the next) and 10,000 minute ticks of a window with a
 // set clock, into a private server; prints resident memory, open file descriptors and
-// threads before and after. Run offscreen: QT_QPA_PLATFORM=offscreen sound_soak
+// threads before and after. Given a number of seconds, it then sleeps that long with the
+// connection to the server kept, for counting the sound thread's system calls while idle
+// (strace -f -c -p PID). Run offscreen:
+// QT_QPA_PLATFORM=offscreen sound_soak [pulseaudio|pipewire] [idle seconds]
 #include "fakeclock.h"
 #include "intervaltimer.h"
 #include "listbox.h"
@@ -18,6 +21,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #include <sndfile.h>
 
@@ -96,5 +100,9 @@ int main(int argc, char *argv[])
     window.btn_stop->click();
     QTest::qWait(1000);
     printUse("after 10,000 ticks");
+    if (argc > 2) {
+        qCInfo(lcSoak, "idle now for %s s", argv[2]);
+        QThread::sleep(QByteArray(argv[2]).toULong());
+    }
     return 0;
 }

@@ -3,7 +3,8 @@
 # openbox, with empty lists and with 32767 entries in each. Given a second program (the
 # build's bench/tollwick_deferred, whose sound code is loaded at the first play instead of
 # linked), both are run alternately in the same run and printed side by side.
-# Prints the median with min and max of the runs.
+# Prints the median with min and max of the runs, and of 21 runs the time the dynamic
+# loader spends before main (LD_DEBUG=statistics), where linking shows most exactly.
 # Usage: bench/startup.sh path/to/tollwick [runs] [path/to/tollwick_deferred]
 set -uo pipefail
 programs=("$1")
@@ -56,4 +57,18 @@ for kind in empty full; do
             "$(cut -d' ' -f1 "$bench_work/$kind.$i.txt" | stats)" \
             "$(cut -d' ' -f2 "$bench_work/$kind.$i.txt" | stats)" "$runs"
     done
+done
+
+mhz="$(awk '/cpu MHz/ {print $4; exit}' /proc/cpuinfo)"
+home="$bench_work/loader"
+mkdir -p "$home"
+for program in "${programs[@]}"; do
+    for _ in $(seq 21); do
+        LD_DEBUG=statistics HOME="$home" XDG_CONFIG_HOME="$home/.config" \
+            QT_QPA_PLATFORM=offscreen timeout 1 "$program" 2>&1 >/dev/null \
+            | awk -v mhz="$mhz" '/total startup time in dynamic loader/ {
+                  printf "%.2f\n", $(NF-1) / mhz / 1000; exit }'
+    done >"$bench_work/loader.txt"
+    printf '%-28s %-20s dynamic loader before main %s ms   (median (min-max) of 21)\n' \
+        "" "$(basename "$program")" "$(stats <"$bench_work/loader.txt")"
 done

@@ -13,8 +13,6 @@
 #include <pulse/context.h>
 #include <pulse/error.h>
 #include <pulse/proplist.h>
-#include <pulse/sample.h>
-#include <pulse/timeval.h>
 #include <pulse/stream.h>
 #include <pulse/thread-mainloop.h>
 
@@ -24,7 +22,6 @@ namespace {
 
 // A connection still not ready after this long is taken for a server that hangs.
 constexpr qint64 kConnectPatienceMs = 2000;
-constexpr pa_usec_t kBufferUsec = 100 * PA_USEC_PER_MSEC;
 
 constexpr char kAppName[] = "Tollwick";
 constexpr char kAppId[] = "io.github.tollwick.Tollwick";

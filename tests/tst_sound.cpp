@@ -397,7 +397,7 @@ void TestSound::heardAfterServerRestart()
 }
 
 // A ring of 1 s runs while the server is killed and comes back: each tick after that
-// is heard again, still 1 s apart.
+// is heard again, about 1 s apart; a lost tick would leave a gap of 2 s.
 void TestSound::ringResumesAfterServerRestart()
 {
     const QString path = file(QStringLiteral("ring.wav"));
@@ -421,13 +421,16 @@ void TestSound::ringResumesAfterServerRestart()
     QTest::qWait(4200);
     window.btn_stop->click();
     const QList<Burst> bursts = findBursts(recorder.stop());
-    qInfo("bursts after the restart: %lld, first at %.0f ms", static_cast<long long>(bursts.size()),
-          bursts.isEmpty() ? -1.0 : bursts[0].startMs);
     QVERIFY(bursts.size() >= 4);
+    QString starts;
+    for (const Burst &burst : bursts)
+        starts += QString::number(burst.startMs, 'f', 0) + u' ';
+    qInfo("bursts after the restart start at (ms): %s", qPrintable(starts));
     QVERIFY2(bursts[0].startMs < 1200, qPrintable(QString::number(bursts[0].startMs)));
     for (int i = 1; i < bursts.size(); ++i) {
         const double gap = bursts[i].startMs - bursts[i - 1].startMs;
-        QVERIFY2(gap > 900 && gap < 1100, qPrintable(QString::number(gap)));
+        // The first sound on a fresh connection may start up to a few hundred ms late.
+        QVERIFY2(gap > 600 && gap < 1400, qPrintable(starts));
     }
 }
 
