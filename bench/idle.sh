@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# System calls of an idle Tollwick between two minute ticks: 60 s minimized, then 10 s
-# focused, counted with strace. Usage: bench/idle.sh path/to/tollwick
+# System calls of an idle Tollwick before its first minute tick, minimized and then
+# focused, counted with strace over several windows. Usage: bench/idle.sh path/to/tollwick
 set -uo pipefail
 tollwick="$1"
 . "$(dirname "$0")/desktop.sh"
@@ -17,18 +17,25 @@ for _ in $(seq 100); do
 done
 sleep 2 # the first tick comes at 60 s; both windows below lie before it
 
-count() { # count SECONDS
+count() { # count SECONDS: system calls of the program in that many seconds
     timeout -s INT "$1" strace -c -f -p "$pid" -o "$bench_work/strace.txt" >/dev/null 2>&1
-    awk '$NF == "total" {print $(NF-2)}' "$bench_work/strace.txt"
+    local n
+    n="$(awk '$NF == "total" {print $(NF-2)}' "$bench_work/strace.txt")"
+    echo "${n:-0}" # strace prints no total when there was no call at all
 }
+stats() { # median, min and max of one column of numbers
+    sort -n | awk '{v[NR]=$1} END {printf "%s (%s-%s)", v[int((NR + 1) / 2)], v[1], v[NR]}'
+}
+# Four windows of 11 s minimized, then three of 3 s focused, all before the first tick.
 xdotool windowminimize --sync "$win"
 sleep 1
-minimized="$(count 50)"
-xdotool windowactivate --sync "$win"
+minimized="$(for _ in 1 2 3 4; do echo $(( $(count 11) * 60 / 11 )); done | stats)"
+xdotool windowactivate --sync "$win" 2>/dev/null
 sleep 1
-focused="$(count 5)"
+focused="$(for _ in 1 2 3; do echo $(( $(count 3) / 3 )); done | stats)"
 cpu="$(awk '{print $14 + $15}' "/proc/$pid/stat")"
-echo "minimized: ${minimized:-0} system calls in 50 s ($(( ${minimized:-0} * 60 / 50 )) a minute)"
-echo "focused:   ${focused:-0} system calls in 5 s ($(( ${focused:-0} / 5 )) a second, the text cursor blinking)"
+echo "minimized: $minimized system calls a minute (median, min-max of 4 windows of 11 s)"
+echo "focused:   $focused system calls a second (median, min-max of 3 windows of 3 s;" \
+    "the text cursor blinks)"
 echo "CPU ticks used since start: $cpu"
 kill "$pid"
