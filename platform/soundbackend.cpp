@@ -13,6 +13,7 @@
 #include <pulse/context.h>
 #include <pulse/error.h>
 #include <pulse/proplist.h>
+#include <pulse/rtclock.h>
 #include <pulse/stream.h>
 #include <pulse/thread-mainloop.h>
 
@@ -23,6 +24,10 @@ namespace {
 // A connection still not ready after this long is taken for a server that hangs.
 constexpr qint64 kConnectPatienceMs = 2000;
 constexpr pa_usec_t kAheadUsec = 100000;
+// A drain normally ends within the tenth of a second the stream holds ahead. PipeWire
+// 0.3.65 can leave one unanswered after a burst of plays, which would keep the stream,
+// and the sound thread, busy for the rest of the run; past this, the stream is closed.
+constexpr pa_usec_t kDrainPatienceUsec = 2000000;
 
 constexpr char kAppName[] = "Tollwick";
 constexpr char kAppId[] = "io.github.tollwick.Tollwick";
@@ -168,6 +173,10 @@ void PulseOutput::startPending()
 void PulseOutput::releaseStream()
 {
     m_source.reset();
+    if (m_drainDeadline) {
+        pa_threaded_mainloop_get_api(m_loop)->time_free(m_drainDeadline);
+        m_drainDeadline = nullptr;
+    }
     if (!m_stream)
         return;
     pa_stream_set_state_callback(m_stream, nullptr, nullptr);
@@ -210,10 +219,14 @@ void PulseOutput::finish(pa_stream *stream)
 {
     m_source.reset();
     pa_stream_set_write_callback(stream, nullptr, nullptr);
-    if (pa_operation *drain = pa_stream_drain(stream, &PulseOutput::onDrained, this))
-        pa_operation_unref(drain);
-    else
+    pa_operation *drain = pa_stream_drain(stream, &PulseOutput::onDrained, this);
+    if (!drain) {
         releaseStream();
+        return;
+    }
+    pa_operation_unref(drain);
+    m_drainDeadline = pa_context_rttime_new(m_context, pa_rtclock_now() + kDrainPatienceUsec,
+                                            &PulseOutput::onDrainOverdue, this);
 }
 
 void PulseOutput::onContextState(pa_context *context, void *self)
@@ -258,4 +271,14 @@ void PulseOutput::onDrained(pa_stream *stream, int, void *self)
     auto *output = static_cast<PulseOutput *>(self);
     if (stream == output->m_stream)
         output->releaseStream();
+}
+
+void PulseOutput::onDrainOverdue(pa_mainloop_api *, pa_time_event *event, const struct timeval *,
+                                 void *self)
+{
+    auto *output = static_cast<PulseOutput *>(self);
+    if (event != output->m_drainDeadline)
+        return;
+    qCDebug(lcSound) << "drain not answered; the stream is closed";
+    output->releaseStream();
 }

@@ -8,8 +8,10 @@
 #include <memory>
 
 struct pa_context;
+struct pa_mainloop_api;
 struct pa_stream;
 struct pa_threaded_mainloop;
+struct pa_time_event;
 class SoundSource;
 
 class PulseOutput
@@ -39,11 +41,14 @@ private:
     static void onStreamState(pa_stream *stream, void *self);
     static void onWrite(pa_stream *stream, size_t bytes, void *self);
     static void onDrained(pa_stream *stream, int success, void *self);
+    static void onDrainOverdue(pa_mainloop_api *api, pa_time_event *event,
+                               const struct timeval *when, void *self);
 
     pa_threaded_mainloop *m_loop = nullptr;
     pa_context *m_context = nullptr;
     QElapsedTimer m_connecting;
     pa_stream *m_stream = nullptr;
+    pa_time_event *m_drainDeadline = nullptr; // only while a drain is pending
     std::unique_ptr<SoundSource> m_source; // feeds m_stream until the file's end
     std::unique_ptr<SoundSource> m_pending; // waits for the context to be ready
     QString m_pendingName;
