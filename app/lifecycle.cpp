@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 Tollwick developers
+// SPDX-License-Identifier: MIT
 // Start-up and shut-down: load, start the minute tick; on close, save and end.
 #include "tollwk.h"
 

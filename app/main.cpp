@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 Tollwick developers
+// SPDX-License-Identifier: MIT
 // Creates the window with its real services, loads, shows, and runs until it is closed.
 #include "clock.h"
 #include "filedialog.h"

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 Tollwick developers
+// SPDX-License-Identifier: MIT
 // The window's controls as the form defines them: kind, text, place, size, font and tab
 // order. Places and sizes are in twips, 15 to a pixel at 96 DPI.
 #include "tollwk.h"

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 Tollwick developers
+// SPDX-License-Identifier: MIT
 // The main window: it owns every control, the two engine fields and every handler.
 // tollwk.cpp builds the controls; each subsystem defines its handlers in its own folder,
 // in a file named for this class (lists/tollwk_lists.cpp, engine/tollwk_engine.cpp,

@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: 2026 Tollwick developers
+# SPDX-License-Identifier: MIT
 # Starts a private X server with a window manager for the benchmarks; sourced.
 bench_pids=()
 bench_work="$(mktemp -d)"

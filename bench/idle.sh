@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 Tollwick developers
+# SPDX-License-Identifier: MIT
 # System calls of an idle Tollwick before its first minute tick, minimized and then
 # focused, counted with strace over several windows. Usage: bench/idle.sh path/to/tollwick
 set -uo pipefail

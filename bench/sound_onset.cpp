@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 Tollwick developers
+// SPDX-License-Identifier: MIT
 // Onset: from the play call to the first sample of the sound arriving in a recording of
 // the sink's monitor, for WavPlayer and for paplay of the same file started from here,
 // alternating, in one run against a private server. Both figures include the same

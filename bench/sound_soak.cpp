@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 Tollwick developers
+// SPDX-License-Identifier: MIT
 // Soak: 1,000 plays (most cut off by the next) and 10,000 minute ticks of a window with a
 // set clock, into a private server; prints resident memory, open file descriptors and
 // threads before and after. Given a number of seconds, it then sleeps that long with the

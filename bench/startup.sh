@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 Tollwick developers
+# SPDX-License-Identifier: MIT
 # Time from exec to the window mapped, and resident memory once shown, under Xvfb with
 # openbox, with empty lists and with 32767 entries in each. Given a second program (the
 # build's bench/tollwick_deferred, whose sound code is loaded at the first play instead of

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 Tollwick developers
+// SPDX-License-Identifier: MIT
 // Prints the figures for the sort, loading and saving, and the minute check on full lists.
 // Run on the offscreen platform: QT_QPA_PLATFORM=offscreen ./tollwick_bench
 #include "alarmtime.h"

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 Tollwick developers
+// SPDX-License-Identifier: MIT
 // Local offsets change only on whole minutes, so a minute in local time is also a
 // 60-second span in UTC and can be cached as one.
 #include "minutereader.h"

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 Tollwick developers
+// SPDX-License-Identifier: MIT
 // The current local time as the engine reads it: "hh:mm", its minute of the day, and
 // the minute counted from a fixed day, so that minutes can be subtracted across midnight.
 #pragma once

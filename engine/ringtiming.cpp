@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 Tollwick developers
+// SPDX-License-Identifier: MIT
 // Settings can put any text into the boxes, so every value is clamped, never trusted.
 #include "ringtiming.h"
 

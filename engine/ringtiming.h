@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 Tollwick developers
+// SPDX-License-Identifier: MIT
 // The ring's interval, its duration and its end, from the texts of the seconds and minutes
 // boxes and the minute the ring started.
 #pragma once

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 Tollwick developers
+// SPDX-License-Identifier: MIT
 // The window's minute check, alarm ring, STOP, play and browse.
 #include "tollwk.h"
 

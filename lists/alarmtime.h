@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 Tollwick developers
+// SPDX-License-Identifier: MIT
 // The minute of the day of an alarm time text "hh:mm".
 #pragma once
 

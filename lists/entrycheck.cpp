@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 Tollwick developers
+// SPDX-License-Identifier: MIT
 // The range is tested on the value, never on the characters.
 #include "entrycheck.h"
 

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 Tollwick developers
+// SPDX-License-Identifier: MIT
 // How the exchange sort behaves, and how it is reproduced here in O(n log n + rotations).
 //
 // Outer pass i = 0 walks the list once: position 0 holds a running maximum, and each time

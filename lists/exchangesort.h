@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 Tollwick developers
+// SPDX-License-Identifier: MIT
 // Sorting a list by minute of the day, in exactly the order the list's exchange sort
 // leaves it, without its count x count comparisons.
 #pragma once

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 Tollwick developers
+// SPDX-License-Identifier: MIT
 // The window's entry-field checks, add and delete buttons and sort buttons.
 #include "tollwk.h"
 

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 Tollwick developers
+// SPDX-License-Identifier: MIT
 // Plain POSIX calls rather than QSaveFile: on Qt 6.4 a write that fails inside
 // QSaveFile's buffer flush at commit() still renames the short file over the good one,
 // and QSaveFile neither keeps a read-only mode nor avoids a named temporary file.

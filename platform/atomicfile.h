@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 Tollwick developers
+// SPDX-License-Identifier: MIT
 // Replacing a file's content so that a failure at any point leaves the old file as it was.
 #pragma once
 

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 Tollwick developers
+// SPDX-License-Identifier: MIT
 // The attention request over QWindow::alert. Qt lets an alert end only by itself (a
 // duration, or the window becoming active), so the request is withdrawn through the slot
 // that ends a timed alert. On X11 Qt sets only _NET_WM_STATE_DEMANDS_ATTENTION; the ICCCM

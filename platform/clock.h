@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 Tollwick developers
+// SPDX-License-Identifier: MIT
 // The source of the current time, injected into the window so tests can set the time.
 #pragma once
 

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 Tollwick developers
+// SPDX-License-Identifier: MIT
 // Qt's own file dialog, not the desktop's: its name filter ignores case, so that
 // alarm.wav is listed under "*.WAV" on a case-sensitive file system.
 #include "filedialog.h"

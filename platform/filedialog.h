@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 Tollwick developers
+// SPDX-License-Identifier: MIT
 // The open-file dialog for sound files, replaceable by a scripted one in tests.
 #pragma once
 

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 Tollwick developers
+// SPDX-License-Identifier: MIT
 // QTimer with the semantics of a form timer.
 #include "intervaltimer.h"
 

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 Tollwick developers
+// SPDX-License-Identifier: MIT
 // A timer driven only through its interval: always enabled, 0 means no ticks.
 #pragma once
 

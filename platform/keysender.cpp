@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 Tollwick developers
+// SPDX-License-Identifier: MIT
 // Keystrokes are delivered as real key events, so the focus moves along the tab chain
 // exactly as if the user had pressed the keys.
 #include "keysender.h"

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 Tollwick developers
+// SPDX-License-Identifier: MIT
 // Queued keystrokes in the key notation "{tab}" and "+{tab}" (Shift held).
 #pragma once
 

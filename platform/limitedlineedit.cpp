@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 Tollwick developers
+// SPDX-License-Identifier: MIT
 // The typing limit of a text box, applied to the edit itself, as the desktop's edit control
 // with a text limit does: what an edit inserts is cut so that the box holds at most the
 // limit afterwards, a selection it replaces counting as removed; an insertion of which

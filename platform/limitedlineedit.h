@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 Tollwick developers
+// SPDX-License-Identifier: MIT
 // A single-line text box whose length limit binds only what the user enters.
 #pragma once
 

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 Tollwick developers
+// SPDX-License-Identifier: MIT
 // A string list model rather than QListWidget: a full list of 32,767 entries then costs
 // one shared string each, with no item objects, and fills in a millisecond.
 #include "listbox.h"

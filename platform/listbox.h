@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 Tollwick developers
+// SPDX-License-Identifier: MIT
 // A list box: text entries in the order given, single selection, nothing sorted by itself.
 // Every navigation key selects the entry it lands on, as on the desktop the program came
 // from, and assistive technology hears entries come, go and change places.

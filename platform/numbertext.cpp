@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 Tollwick developers
+// SPDX-License-Identifier: MIT
 // A hand-written test, because QString::toDouble also takes exponents, "inf" and "nan".
 #include "numbertext.h"
 

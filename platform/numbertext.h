@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 Tollwick developers
+// SPDX-License-Identifier: MIT
 // The number test: blanks, an optional sign, digits with at most one decimal point.
 #pragma once
 

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 Tollwick developers
+// SPDX-License-Identifier: MIT
 // Decoding is per line for 8-bit files because a file may mix encodings: one carried over
 // from the Windows version is in code page 932, a save here writes UTF-8, and a hand edit
 // may add a line in neither. Only lines that are not UTF-8 pay for a conversion.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 Tollwick developers
+// SPDX-License-Identifier: MIT
 // How the bytes of a settings file become the UTF-8 text the INI reader works on.
 #pragma once
 

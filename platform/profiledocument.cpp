@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 Tollwick developers
+// SPDX-License-Identifier: MIT
 // The parsing follows the desktop's profile reader closely, so that a file edited by hand
 // reads back here as it would there. The document works on UTF-8 bytes: a line is an
 // offset into the decoded file or into one buffer of written lines, because a settings

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 Tollwick developers
+// SPDX-License-Identifier: MIT
 // An initialisation file read into memory, looked up and changed by key, and written back.
 #pragma once
 

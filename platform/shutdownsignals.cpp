@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 Tollwick developers
+// SPDX-License-Identifier: MIT
 // The self-pipe pattern: the handler only writes the signal number into a pipe, and the
 // event loop reads it, since nothing else is safe inside a signal handler.
 #include "shutdownsignals.h"

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 Tollwick developers
+// SPDX-License-Identifier: MIT
 // Turns SIGTERM, SIGINT and SIGHUP into an orderly close of the window.
 #pragma once
 

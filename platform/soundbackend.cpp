@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 Tollwick developers
+// SPDX-License-Identifier: MIT
 // The client library's threaded main loop runs the connection, and every callback, on a
 // thread of its own; the window's thread only takes the loop's lock to start or cut off a
 // stream, so no wait on the server ever falls on the window. The thread and the

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 Tollwick developers
+// SPDX-License-Identifier: MIT
 // The sound output on the sound server's own client library, libpulse (which PulseAudio
 // and PipeWire's pipewire-pulse both serve): one stream per play into the default output.
 #pragma once

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 Tollwick developers
+// SPDX-License-Identifier: MIT
 // The one sound output of the program: a WAV file played by path in the background.
 #pragma once
 

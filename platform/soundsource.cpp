@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 Tollwick developers
+// SPDX-License-Identifier: MIT
 // Layouts up to 8 channels go to the server as the WAV standard orders them, and the
 // server mixes them to the output's layout; beyond 8 there is no standard order, so the
 // channels are mixed to stereo here, even ones to the left and odd ones to the right.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 Tollwick developers
+// SPDX-License-Identifier: MIT
 // A sound file decoded with libsndfile into 32-bit float frames for the sound server,
 // mixed down to stereo when it has more channels than a server takes.
 #pragma once

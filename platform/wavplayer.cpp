@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 Tollwick developers
+// SPDX-License-Identifier: MIT
 // The file is opened and its header read on the window's thread, so an unplayable file
 // costs the sound server nothing and still cuts off the sound before it.
 #include "wavplayer.h"

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 Tollwick developers
+// SPDX-License-Identifier: MIT
 // The program's SoundPlayer: sound files decoded with libsndfile, played into the
 // desktop's sound server through its own client library.
 #pragma once

@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: 2026 Tollwick developers
+# SPDX-License-Identifier: MIT
 # Installs the Debian packages a purpose needs, and only those that are missing.
 # Sourced by the scripts beside it; uses sudo when not run as root.
 

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 Tollwick developers
+// SPDX-License-Identifier: MIT
 // Both lists share the entry keys time0, time1, ... told apart only by their sections;
 // the alarm panel's sound lives under "FileName" in section "FileName2", and the two
 // timings share section "time2" with the alarm list.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 Tollwick developers
+// SPDX-License-Identifier: MIT
 // The sections and keys of tollwk.ini, and where the file lives.
 #pragma once
 

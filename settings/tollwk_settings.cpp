@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 Tollwick developers
+// SPDX-License-Identifier: MIT
 // The window's LoadSettings and SaveSettings. Each reads the file afresh, as the desktop's
 // profile functions do for every key: the save changes only the program's own keys in the
 // file as it is at close, so edits made meanwhile by hand or by another program stay.

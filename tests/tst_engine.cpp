@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 Tollwick developers
+// SPDX-License-Identifier: MIT
 // The minute check, the ring and STOP, with the clock and the ticks driven by the test.
 #include "attention.h"
 #include "intervaltimer.h"

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 Tollwick developers
+// SPDX-License-Identifier: MIT
 // Typing into the hour, minute, seconds and minutes boxes through the real keyboard path,
 // and adding and deleting entries.
 #include "limitedlineedit.h"

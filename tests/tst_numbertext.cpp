@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 Tollwick developers
+// SPDX-License-Identifier: MIT
 // The number test, its rounding, and the ring's interval and duration built on it.
 #include "numbertext.h"
 #include "ringtiming.h"

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 Tollwick developers
+// SPDX-License-Identifier: MIT
 // The INI layer: how hand-edited files read, how writes land, and what is kept.
 #include "profiledocument.h"
 

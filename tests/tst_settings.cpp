@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 Tollwick developers
+// SPDX-License-Identifier: MIT
 // The settings file as the window loads and saves it, and the start-up and shut-down.
 #include "intervaltimer.h"
 #include "limitedlineedit.h"

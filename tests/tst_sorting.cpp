@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 Tollwick developers
+// SPDX-License-Identifier: MIT
 // The sort against a direct transcription of the list's exchange sort.
 #include "alarmtime.h"
 #include "exchangesort.h"

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 Tollwick developers
+// SPDX-License-Identifier: MIT
 // The real player into a private sound server, checked in a recording of its monitor.
 // The same suite runs against PulseAudio and against PipeWire (TOLLWICK_TEST_SOUND_SERVER).
 #include "fakeclock.h"

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 Tollwick developers
+// SPDX-License-Identifier: MIT
 // The window as the form defines it: controls, geometry, fonts, tab order, focus, the
 // typing limit, buttons pressed from the keyboard, and the timers' interval semantics.
 #include "intervaltimer.h"

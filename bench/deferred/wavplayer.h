@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 Tollwick developers
+// SPDX-License-Identifier: MIT
 // Stands in for the real WavPlayer in the start-up comparison only: the sound code and
 // its libraries (libpulse, libsndfile) are loaded at the first play instead of linked, so
 // start-up shows what loading them late would save.

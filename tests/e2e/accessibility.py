@@ -1,4 +1,6 @@
 #!/usr/bin/python3
+# SPDX-FileCopyrightText: 2026 Tollwick developers
+# SPDX-License-Identifier: MIT
 # What a screen reader is told about the running program, read over AT-SPI: the window's
 # role and name, every control's role and name, the list entries, and the events a list
 # sends when entries are added, deleted and sorted through the keyboard.

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 Tollwick developers
+# SPDX-License-Identifier: MIT
 # The whole program as a person uses it: the real binary in a real X server with a window
 # manager, or natively in a headless Wayland compositor, real keystrokes, the window closed
 # through the window manager, and a private sound server whose output is recorded. Each

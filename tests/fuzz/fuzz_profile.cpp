@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 Tollwick developers
+// SPDX-License-Identifier: MIT
 // libFuzzer target for the INI reader and writer: any bytes must parse, look up, take a
 // write and serialise without a crash, a written value must read back unchanged (up to a
 // line break), and a saved text must read and save back to the same bytes.

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 Tollwick developers
+# SPDX-License-Identifier: MIT
 # Makes an instrumented clang build of the INI library beside the normal one, builds the
 # fuzz target in it and runs it for a bounded time over the seed corpus.
 # Usage: run-fuzz.sh SOURCE_DIR OUTPUT_DIR

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 Tollwick developers
+# SPDX-License-Identifier: MIT
 # Installs into a staging folder and validates the desktop entry, the AppStream data and
 # the manual page; builds the Debian package and checks its control fields, lintian's
 # verdict and that no build path is left in it; builds it a second time from the same

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 Tollwick developers
+// SPDX-License-Identifier: MIT
 #include "fakeclock.h"
 
 void FakeClock::set(int hour, int minute, int second)

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 Tollwick developers
+// SPDX-License-Identifier: MIT
 // Finding the sounds in a recording: bursts of sound, their length and pitch.
 #pragma once
 

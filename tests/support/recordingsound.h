@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 Tollwick developers
+// SPDX-License-Identifier: MIT
 // A sound player that only records what it was asked to play, for the window tests that
 // are not about sound.
 #pragma once

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 Tollwick developers
+// SPDX-License-Identifier: MIT
 #include "scripteddialog.h"
 
 std::optional<QString> ScriptedDialog::choose(QWidget *)

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 Tollwick developers
+// SPDX-License-Identifier: MIT
 // The servers run in the foreground as the test's children and are ended by the test.
 // PipeWire as root without a session needs its own XDG_RUNTIME_DIR and a session bus of
 // its own (wireplumber will not run without one); pipewire-pulse then serves the PulseAudio

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 Tollwick developers
+// SPDX-License-Identifier: MIT
 // A private sound server with one null sink, for recording what the program plays:
 // PulseAudio, or PipeWire with pipewire-pulse and wireplumber on a session bus of its own.
 // Each runs in its own runtime directory, also as root and with no desktop session.

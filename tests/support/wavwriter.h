@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 Tollwick developers
+// SPDX-License-Identifier: MIT
 // Test sounds written with libsndfile in the encodings users' files come in.
 #pragma once
 

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 Tollwick developers
+// SPDX-License-Identifier: MIT
 // A window with a set clock, a recording sound player and a scripted file dialog.
 #pragma once
 

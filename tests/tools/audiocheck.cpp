@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: 2026 Tollwick developers
+// SPDX-License-Identifier: MIT
 // Prints the bursts of sound in a raw recording (48 kHz, mono, s16le), one line each:
 // "burst <start ms> <length ms>", then "bursts <count>". For the end-to-end suite.
 #include "recording.h"
