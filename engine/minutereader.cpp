@@ -21,8 +21,8 @@ void MinuteReader::refresh()
         return;
     const QDateTime local = QDateTime::fromMSecsSinceEpoch(now, Qt::LocalTime);
     const QTime time = local.time();
-    m_minuteOfDay = time.hour() * 60 + time.minute();
-    m_serial = local.date().toJulianDay() * 1440 + m_minuteOfDay;
+    const int minuteOfDay = time.hour() * 60 + time.minute();
+    m_serial = local.date().toJulianDay() * 1440 + minuteOfDay;
     m_text = QStringLiteral("%1:%2")
                  .arg(time.hour(), 2, 10, QLatin1Char('0'))
                  .arg(time.minute(), 2, 10, QLatin1Char('0'));

@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: 2026 Tollwick developers
 // SPDX-License-Identifier: MIT
-// The current local time as the engine reads it: "hh:mm", its minute of the day, and
-// the minute counted from a fixed day, so that minutes can be subtracted across midnight.
+// The current local time as the engine reads it: "hh:mm", and the minute counted from a
+// fixed day, so that minutes compare across midnight.
 #pragma once
 
 #include <QString>
@@ -19,8 +19,7 @@ public:
     void refresh();
 
     const QString &text() const { return m_text; } // "hh:mm", 24-hour, fixed ":"
-    int minuteOfDay() const { return m_minuteOfDay; } // 0 to 1439
-    qint64 serialMinute() const { return m_serial; } // day() * 1440 + minuteOfDay()
+    qint64 serialMinute() const { return m_serial; } // day() * 1440 + minute of the day
     qint64 day() const { return m_serial / 1440; } // the local date as a Julian day
 
 private:
@@ -28,6 +27,5 @@ private:
     qint64 m_start = 1; // the current minute's first and one-past-last millisecond
     qint64 m_end = 0;
     QString m_text;
-    int m_minuteOfDay = 0;
     qint64 m_serial = 0;
 };

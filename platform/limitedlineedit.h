@@ -19,8 +19,6 @@ public:
     // this type.
     void setText(const QString &text);
 
-    int maxTyped() const { return m_maxTyped; }
-
 protected:
     void inputMethodEvent(QInputMethodEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
