@@ -227,17 +227,28 @@ void TestSound::japanesePathPlays()
     QCOMPARE(findBursts(samples).size(), 1);
 }
 
+// A window whose alarm list holds 07:00, ringing the tone every second, with its clock
+// just past 07:00: the next minute check starts the ring.
+struct RingingWindow {
+    RingingWindow(SoundPlayer &player, const QString &tone, const QString &settings)
+        : window(clock, player, dialog, settings)
+    {
+        clock.set(7, 0, 5);
+        window.List1[1]->addItem(QStringLiteral("07:00"));
+        window.Sname[1]->setText(tone);
+        window.byoukan->setText(QStringLiteral("1"));
+    }
+    FakeClock clock;
+    ScriptedDialog dialog;
+    tollwk window;
+};
+
 void TestSound::ringOfOneSecondAndStop()
 {
     const QString path = file(QStringLiteral("beep.wav"));
     QVERIFY(writeTone(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 0.2, 880));
-    FakeClock clock;
-    clock.set(7, 0, 5);
-    ScriptedDialog dialog;
-    tollwk window(clock, *m_player, dialog, file(QStringLiteral("ring.ini")));
-    window.List1[1]->addItem(QStringLiteral("07:00"));
-    window.Sname[1]->setText(path);
-    window.byoukan->setText(QStringLiteral("1"));
+    RingingWindow ringing(*m_player, path, file(QStringLiteral("ring.ini")));
+    tollwk &window = ringing.window;
 
     MonitorRecorder recorder(m_server);
     QVERIFY(recorder.start());
@@ -405,13 +416,8 @@ void TestSound::ringResumesAfterServerRestart()
 {
     const QString path = file(QStringLiteral("ring.wav"));
     QVERIFY(writeTone(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 0.2, 880));
-    FakeClock clock;
-    clock.set(7, 0, 5);
-    ScriptedDialog dialog;
-    tollwk window(clock, *m_player, dialog, file(QStringLiteral("ring2.ini")));
-    window.List1[1]->addItem(QStringLiteral("07:00"));
-    window.Sname[1]->setText(path);
-    window.byoukan->setText(QStringLiteral("1"));
+    RingingWindow ringing(*m_player, path, file(QStringLiteral("ring2.ini")));
+    tollwk &window = ringing.window;
     window.Timer1_Timer();
     QCOMPARE(window.Timer2->interval(), 1000);
     QTest::qWait(1500);
