@@ -98,13 +98,27 @@ bool isValidUtf8(const char *data, qsizetype size)
     return true;
 }
 
+namespace {
+
+// Byte order marks repeated at the start are all dropped, as a UTF-8 file's are, so that
+// the saved text reads back the same.
+QByteArray withoutLeadingBoms(QByteArray utf8)
+{
+    qsizetype n = 0;
+    while (QByteArrayView(utf8).sliced(n).startsWith("\xEF\xBB\xBF"))
+        n += 3;
+    return n ? utf8.sliced(n) : utf8;
+}
+
+} // namespace
+
 QByteArray decodeProfileBytes(const QByteArray &bytes)
 {
     const QByteArrayView all(bytes);
     if (all.startsWith("\xFF\xFE"))
-        return decodeUtf16(all.sliced(2), QStringDecoder::Utf16LE);
+        return withoutLeadingBoms(decodeUtf16(all.sliced(2), QStringDecoder::Utf16LE));
     if (all.startsWith("\xFE\xFF"))
-        return decodeUtf16(all.sliced(2), QStringDecoder::Utf16BE);
+        return withoutLeadingBoms(decodeUtf16(all.sliced(2), QStringDecoder::Utf16BE));
     if (all.startsWith("\xEF\xBB\xBF"))
         return decodeProfileBytes(bytes.sliced(3));
     if (isValidUtf8(bytes.constData(), bytes.size()))
