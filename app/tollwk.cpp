@@ -4,6 +4,7 @@
 // order. Places and sizes are in twips, 15 to a pixel at 96 DPI.
 #include "tollwk.h"
 
+#include "attention.h"
 #include "filedialog.h"
 #include "intervaltimer.h"
 #include "keysender.h"
@@ -127,6 +128,7 @@ tollwk::tollwk(Clock &clock, SoundPlayer &sound, FileDialog &dialog, QString set
     setWindowIcon(icon);
     setFont(gothic(9));
     m_keys = new KeySender(this);
+    m_attention = new Attention(this);
     Timer1 = new IntervalTimer(this);
     Timer2 = new IntervalTimer(this);
     createControls();

@@ -12,6 +12,7 @@
 #include <memory>
 
 class Clock;
+class Attention;
 class FileDialog;
 class IntervalTimer;
 class KeySender;
@@ -104,6 +105,7 @@ private:
     Clock &m_clock;
     SoundPlayer &m_sound;
     KeySender *m_keys = nullptr;
+    Attention *m_attention = nullptr; // asked for while the alarm rings
     QString m_settingsPath;
     bool m_unloaded = false;
     bool m_saveOk = true;

@@ -46,9 +46,9 @@ void tollwk::Timer1_Timer()
         m_ringStartDay = now.day();
         // A ringing window that is minimized or hidden asks to be found, until the ring ends.
         if (Timer2->interval() != 0)
-            Attention::of(this).request();
+            m_attention->request();
         else
-            Attention::of(this).withdraw();
+            m_attention->withdraw();
     }
 }
 
@@ -58,7 +58,7 @@ void tollwk::Timer2_Timer()
     if (ringHasEnded(m_ringStartDay, ringStartMinute, ringDurationMinutes(hunkan->text()),
                      now.serialMinute())) {
         Timer2->setInterval(0);
-        Attention::of(this).withdraw();
+        m_attention->withdraw();
         return;
     }
     PlaySound_Click(1);
@@ -67,7 +67,7 @@ void tollwk::Timer2_Timer()
 void tollwk::btn_stop_Click()
 {
     Timer2->setInterval(0);
-    Attention::of(this).withdraw();
+    m_attention->withdraw();
 }
 
 void tollwk::PlaySound_Click(qint16 Index)

@@ -50,13 +50,6 @@ void setUrgencyHint([[maybe_unused]] QWindow *window, [[maybe_unused]] bool on)
 
 } // namespace
 
-Attention &Attention::of(QWidget *window)
-{
-    if (auto *existing = window->findChild<Attention *>(QString(), Qt::FindDirectChildrenOnly))
-        return *existing;
-    return *new Attention(window);
-}
-
 Attention::Attention(QWidget *window)
     : QObject(window)
     , m_window(window)

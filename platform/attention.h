@@ -13,8 +13,8 @@ class Attention : public QObject
 {
     Q_OBJECT
 public:
-    // The request belonging to window, made on first use; the window owns it.
-    static Attention &of(QWidget *window);
+    // The request for window, which owns it (its parent).
+    explicit Attention(QWidget *window);
 
     // Does nothing when the window is active or not shown: the user is already there, or
     // there is nothing to point at. Fails silently when the platform has no such request.
@@ -27,8 +27,6 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    explicit Attention(QWidget *window);
-
     QWidget *m_window;
     bool m_requested = false;
 };

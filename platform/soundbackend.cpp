@@ -148,7 +148,7 @@ void PulseOutput::startPending()
     pa_proplist_sets(props, PA_PROP_MEDIA_ROLE, "event");
     pa_proplist_sets(props, PA_PROP_MEDIA_NAME, m_pendingName.toUtf8().constData());
     m_stream = pa_stream_new_with_proplist(m_context, m_pendingName.toUtf8().constData(),
-                                           &m_source->spec(), &m_source->channelMap(), props);
+                                           &m_source->sampleSpec(), &m_source->channelMap(), props);
     pa_proplist_free(props);
     if (!m_stream) {
         qCDebug(lcSound) << "stream refused:" << pa_strerror(pa_context_errno(m_context));
@@ -161,7 +161,7 @@ void PulseOutput::startPending()
     // 10 ms later than a tenth of a second does, which is still plenty against gaps.
     pa_buffer_attr buffer;
     buffer.maxlength = uint32_t(-1);
-    buffer.tlength = uint32_t(pa_usec_to_bytes(kAheadUsec, &m_source->spec()));
+    buffer.tlength = uint32_t(pa_usec_to_bytes(kAheadUsec, &m_source->sampleSpec()));
     buffer.prebuf = uint32_t(-1);
     buffer.minreq = uint32_t(-1);
     buffer.fragsize = uint32_t(-1);

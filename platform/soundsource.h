@@ -22,7 +22,7 @@ public:
     static std::unique_ptr<SoundSource> open(const QString &path);
     ~SoundSource();
 
-    const pa_sample_spec &spec() const { return m_spec; }
+    const pa_sample_spec &sampleSpec() const { return m_spec; }
     const pa_channel_map &channelMap() const { return m_map; }
     size_t frameBytes() const { return pa_frame_size(&m_spec); }
 

@@ -50,7 +50,7 @@ private:
     // returns the plays per minute of the day.
     QMap<QString, int> ringUntilIdle(int limit = 10000);
 
-    bool asksForAttention() { return Attention::of(&w()).isRequested(); }
+    bool asksForAttention() { return w().findChild<Attention *>()->isRequested(); }
 
     std::unique_ptr<WindowFixture> m_f;
     // Another window holds the activation, as when the alarm window is minimized or behind.

@@ -91,7 +91,8 @@ void TestEntryFields::edit(LimitedLineEdit &box, const QString &step)
         QCoreApplication::sendEvent(&box, &commit);
         QCoreApplication::processEvents();
     } else if (how == u"menu") {
-        QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(1, 1));
+        QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(1, 1),
+                                box.mapToGlobal(QPoint(1, 1)));
         QCoreApplication::sendEvent(&box, &event);
         const QList<QMenu *> menus = box.findChildren<QMenu *>();
         QVERIFY(!menus.isEmpty());
