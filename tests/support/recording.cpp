@@ -21,11 +21,8 @@ QList<Burst> findBursts(const QList<qint16> &samples, int threshold, double gapM
     bool inBurst = false;
     double lastLoud = -1e9;
     for (qsizetype start = 0; start + kWindow <= samples.size(); start += kWindow) {
-        int peak = 0;
-        for (qsizetype i = start; i < start + kWindow; ++i)
-            peak = qMax(peak, std::abs(int(samples[i])));
         const double ms = start * 1000.0 / kRecordRate;
-        if (peak < threshold)
+        if (peakIn(samples, ms, ms + 5) < threshold)
             continue;
         if (!inBurst || ms - lastLoud > gapMs) {
             bursts.append(Burst {ms, ms + 5});
@@ -35,6 +32,15 @@ QList<Burst> findBursts(const QList<qint16> &samples, int threshold, double gapM
         lastLoud = ms;
     }
     return bursts;
+}
+
+int peakIn(const QList<qint16> &samples, double fromMs, double toMs)
+{
+    int peak = 0;
+    for (qsizetype i = qMax<qsizetype>(0, sampleAt(fromMs));
+         i < qMin(samples.size(), sampleAt(toMs)); ++i)
+        peak = qMax(peak, std::abs(int(samples[i])));
+    return peak;
 }
 
 double crossingRate(const QList<qint16> &samples, double fromMs, double toMs)
@@ -51,11 +57,11 @@ double crossingRate(const QList<qint16> &samples, double fromMs, double toMs)
     return crossings * 1000.0 / ((to - from) * 1000.0 / kRecordRate);
 }
 
-double firstWindowNotAt(const QList<qint16> &samples, double hz, double fromMs, double toMs)
+double firstWindowAt(const QList<qint16> &samples, double hz, double fromMs, double toMs)
 {
     for (double ms = fromMs; ms + 10 <= toMs; ms += 10) {
         const double rate = crossingRate(samples, ms, ms + 10);
-        if (rate < 2 * hz * 0.8 || rate > 2 * hz * 1.2)
+        if (rate >= 2 * hz * 0.8 && rate <= 2 * hz * 1.2)
             return ms;
     }
     return -1;

@@ -16,9 +16,12 @@ constexpr int kRecordRate = 48000;
 // Sounds louder than threshold, split where silence lasts longer than gapMs.
 QList<Burst> findBursts(const QList<qint16> &samples, int threshold = 800, double gapMs = 40);
 
+// The largest sample in [fromMs, toMs), as a magnitude.
+int peakIn(const QList<qint16> &samples, double fromMs, double toMs);
+
 // Zero crossings per second in [fromMs, toMs): about twice the pitch of a sine tone.
 double crossingRate(const QList<qint16> &samples, double fromMs, double toMs);
 
-// The time in ms at which pitch first moves away from about hz within [fromMs, toMs),
-// judged over 10 ms windows; -1 when it never does.
-double firstWindowNotAt(const QList<qint16> &samples, double hz, double fromMs, double toMs);
+// The time in ms of the first 10 ms window within [fromMs, toMs) whose pitch is about hz;
+// -1 when there is none.
+double firstWindowAt(const QList<qint16> &samples, double hz, double fromMs, double toMs);
