@@ -10,6 +10,8 @@
 
 #include <QStandardPaths>
 
+#include <vector>
+
 Q_LOGGING_CATEGORY(lcSettings, "tollwick.settings")
 
 namespace {
@@ -47,8 +49,39 @@ std::optional<QString> read(const ProfileDocument &doc, QStringView section, QSt
     return value;
 }
 
+// A full list holds at most 1,440 different times. Equal entries share one string, so a
+// list of 32,767 holds as many strings as it has different times rather than one each:
+// faulting in the memory for 65,534 strings was most of a full start-up's extra time.
+class SharedTimes
+{
+public:
+    void share(QString &entry)
+    {
+        const int slot = slotOf(entry);
+        if (slot < 0)
+            return;
+        if (m_times[size_t(slot)].isNull())
+            m_times[size_t(slot)] = entry;
+        else
+            entry = m_times[size_t(slot)];
+    }
+
+private:
+    // The minute of the day of a time written "hh:mm" exactly, -1 for any other text.
+    static int slotOf(QStringView entry)
+    {
+        if (entry.size() != 5 || entry[2] != u':' || entry[3] > u'5')
+            return -1;
+        const int minute = minuteOfDay(entry);
+        return minute < 24 * 60 ? minute : -1;
+    }
+
+    std::vector<QString> m_times = std::vector<QString>(24 * 60);
+};
+
 QStringList readList(const ProfileDocument &doc, const QString &section)
 {
+    SharedTimes times;
     QStringList entries;
     const std::optional<QString> countText = read(doc, section, QStringLiteral("count"));
     bool ok = false;
@@ -58,10 +91,11 @@ QStringList readList(const ProfileDocument &doc, const QString &section)
     const int expected = qMin(count, kMaxEntries);
     entries.reserve(qMax(expected, 0));
     while (entries.size() < expected) {
-        const std::optional<QString> entry = read(doc, section, EntryKey(int(entries.size())));
+        std::optional<QString> entry = read(doc, section, EntryKey(int(entries.size())));
         if (!entry)
             break;
-        entries.append(std::move(*entry)); // no copy: a full list has 32,767
+        times.share(*entry);
+        entries.append(std::move(*entry));
     }
     return entries;
 }

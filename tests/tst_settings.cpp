@@ -214,6 +214,13 @@ void TestSettings::loading_data()
         << QByteArray("[time2]\nbyou=120\nhun= 7 \n") << none << none << ""
         << "120"
         << "7";
+    QTest::newRow("equal and near-equal times each as written")
+        << QByteArray("[time]\nCount=8\ntime0=23:15\ntime1=22:75\ntime2=23:15\ntime3=7:30\n"
+                      "time4=07:30\ntime5=07:30 x\ntime6=07;30\ntime7=24:00\n")
+        << QStringList {"23:15", "22:75", "23:15", "7:30", "07:30", "07:30 x", "07;30", "24:00"}
+        << none << ""
+        << "5"
+        << "3";
     QTest::newRow("invalid time loads as it is")
         << QByteArray("[time]\nCount=1\ntime0=25:99\n") << QStringList {"25:99"} << none << ""
         << "5"
