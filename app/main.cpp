@@ -37,5 +37,8 @@ int main(int argc, char *argv[])
 
     window.Form_Load();
     window.show();
-    return app.exec();
+    const int status = app.exec();
+    // A close whose save failed has already said why in the log; the exit status says so
+    // as well, for a session manager or a script that ran the program.
+    return status != 0 ? status : window.lastSaveSucceeded() ? 0 : 1;
 }

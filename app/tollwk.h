@@ -91,7 +91,7 @@ public:
     void LoadSettings();
     void SaveSettings();
 
-    // False when the last save could not write the settings file.
+    // False when the last save could not write the settings file: the exit status says so.
     bool lastSaveSucceeded() const { return m_saveOk; }
 
 protected:

@@ -292,6 +292,15 @@ sigterm_saves() {
     ini_has 'time0=08:00'
 }
 
+unsaved_close() {
+    start_app unsaved || return 1
+    mkdir "$home/.config/tollwick/tollwk.ini" # a folder takes the file's place meanwhile
+    close_app
+    local status=$?
+    ! kill -0 "$app_pid" 2>/dev/null && [ "$status" -eq 1 ] &&
+        grep -q 'settings not saved' "$home/stderr.log"
+}
+
 double_size() {
     home="$work/double"
     mkdir -p "$home"
@@ -405,6 +414,7 @@ if [ "$server" = wayland ]; then
     [ "$failed" -eq 0 ]
     exit
 fi
+scenario "a close that cannot save ends with status 1 and says why" unsaved_close
 scenario "twice the size at scale factor 2" double_size
 scenario "a notice and a ring with STOP, heard" sound_and_ring
 scenario "each list key selects where it lands, then 削除" list_keys_then_delete
