@@ -6,6 +6,10 @@
 // urgency hint, which many taskbars watch instead, is set beside it.
 #include "attention.h"
 
+#ifdef TOLLWICK_HAVE_WAYLAND
+#include "waylandactivation.h"
+#endif
+
 #include <QEvent>
 #include <QGuiApplication>
 #include <QWidget>
@@ -64,6 +68,9 @@ void Attention::request()
         return;
     window->alert(0); // 0: until withdrawn or the window is activated
     setUrgencyHint(window, true);
+#ifdef TOLLWICK_HAVE_WAYLAND
+    requestWaylandActivation(window);
+#endif
     m_requested = true;
 }
 

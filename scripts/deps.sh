@@ -3,7 +3,8 @@
 # Installs the Debian packages a purpose needs, and only those that are missing.
 # Sourced by the scripts beside it; uses sudo when not run as root.
 
-build_packages="cmake g++ make pkg-config qt6-base-dev libpulse-dev libsndfile1-dev libxcb1-dev"
+build_packages="cmake g++ make pkg-config qt6-base-dev qt6-base-private-dev libpulse-dev libsndfile1-dev \
+libxcb1-dev libwayland-dev wayland-protocols"
 run_packages="qt6-qpa-plugins libpulse0 libsndfile1 fonts-ipafont-gothic fonts-noto-cjk"
 test_packages="xvfb openbox xdotool wmctrl x11-utils pulseaudio pulseaudio-utils \
 pipewire pipewire-pulse wireplumber dbus-daemon sox clang clang-format e2fsprogs \
