@@ -98,14 +98,7 @@ int main(int argc, char *argv[])
         return 1;
 
     QProcess parec;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("PULSE_SERVER"), server.address());
-    parec.setProcessEnvironment(env);
-    parec.start(QStringLiteral("parec"),
-                {QStringLiteral("--device=") + SoundServer::sink() + QStringLiteral(".monitor"),
-                 QStringLiteral("--raw"), QStringLiteral("--format=s16le"),
-                 QStringLiteral("--rate=48000"), QStringLiteral("--channels=1"),
-                 QStringLiteral("--latency-msec=5")});
+    server.startRecording(parec, SoundServer::sink(), 5);
     OnsetWatch watch(parec);
     QTest::qWait(3000); // past the idle sink's first long block
 
@@ -121,8 +114,7 @@ int main(int argc, char *argv[])
     };
     for (int i = 0; i < plays; ++i) {
         ours.push_back(measure([&] { player.play(path); }));
-        QProcess paplayProcess;
-        paplayProcess.setProcessEnvironment(env);
+        QProcess paplayProcess; // started with this process's PULSE_SERVER, as ours is
         paplay.push_back(measure([&] { paplayProcess.start(QStringLiteral("paplay"), {path}); }));
         paplayProcess.waitForFinished(3000);
     }

@@ -7,14 +7,7 @@
 
 #include <QStringDecoder>
 
-#include <cstring>
-
 namespace {
-
-bool isContinuation(unsigned char c)
-{
-    return (c & 0xC0) == 0x80;
-}
 
 bool isLineEnd(char c)
 {
@@ -25,7 +18,7 @@ bool isLineEnd(char c)
 // 932 reads it without error, as its own bytes otherwise.
 void appendNonUtf8Line(QByteArray &out, const char *data, qsizetype size)
 {
-    if (isValidUtf8(data, size)) {
+    if (QByteArrayView(data, size).isValidUtf8()) {
         out.append(data, size);
         return;
     }
@@ -48,58 +41,6 @@ QByteArray decodeUtf16(QByteArrayView bytes, QStringDecoder::Encoding encoding)
     return QString(decoder(bytes)).toUtf8();
 }
 
-} // namespace
-
-bool isValidUtf8(const char *data, qsizetype size)
-{
-    const auto *p = reinterpret_cast<const unsigned char *>(data);
-    const unsigned char *end = p + size;
-    while (p < end) {
-        // Eight ASCII bytes at a time: settings files are nearly all ASCII.
-        if (end - p >= 8) {
-            quint64 word;
-            std::memcpy(&word, p, 8);
-            if ((word & 0x8080808080808080ULL) == 0) {
-                p += 8;
-                continue;
-            }
-        }
-        const unsigned char c = *p;
-        if (c < 0x80) {
-            ++p;
-            continue;
-        }
-        int extra;
-        char32_t cp;
-        if (c >= 0xC2 && c <= 0xDF) {
-            extra = 1;
-            cp = c & 0x1F;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            extra = 2;
-            cp = c & 0x0F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            extra = 3;
-            cp = c & 0x07;
-        } else {
-            return false;
-        }
-        if (end - p <= extra)
-            return false;
-        for (int i = 1; i <= extra; ++i) {
-            if (!isContinuation(p[i]))
-                return false;
-            cp = (cp << 6) | (p[i] & 0x3F);
-        }
-        if ((extra == 2 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF)))
-            || (extra == 3 && (cp < 0x10000 || cp > 0x10FFFF)))
-            return false;
-        p += extra + 1;
-    }
-    return true;
-}
-
-namespace {
-
 // Byte order marks repeated at the start are all dropped, as a UTF-8 file's are, so that
 // the saved text reads back the same.
 QByteArray withoutLeadingBoms(QByteArray utf8)
@@ -121,7 +62,7 @@ QByteArray decodeProfileBytes(const QByteArray &bytes)
         return withoutLeadingBoms(decodeUtf16(all.sliced(2), QStringDecoder::Utf16BE));
     if (all.startsWith("\xEF\xBB\xBF"))
         return decodeProfileBytes(bytes.sliced(3));
-    if (isValidUtf8(bytes.constData(), bytes.size()))
+    if (all.isValidUtf8())
         return bytes;
 
     QByteArray out;

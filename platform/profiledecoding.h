@@ -5,10 +5,6 @@
 
 #include <QByteArray>
 
-// True when bytes are well-formed UTF-8 (no overlong forms, surrogates or values past
-// U+10FFFF).
-bool isValidUtf8(const char *data, qsizetype size);
-
 // The file's text as UTF-8, its line ends left as they are:
 // - a UTF-16 LE or BE file (told by its byte order mark) is converted as a whole;
 // - a UTF-8 byte order mark is dropped;

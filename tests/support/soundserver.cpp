@@ -179,6 +179,18 @@ void SoundServer::stop()
     }
 }
 
+void SoundServer::startRecording(QProcess &parec, const QString &sink, int latencyMs) const
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("PULSE_SERVER"), address());
+    parec.setProcessEnvironment(env);
+    parec.start(QStringLiteral("parec"),
+                {QStringLiteral("--device=") + sink + QStringLiteral(".monitor"),
+                 QStringLiteral("--raw"), QStringLiteral("--format=s16le"),
+                 QStringLiteral("--rate=48000"), QStringLiteral("--channels=1"),
+                 QStringLiteral("--latency-msec=%1").arg(latencyMs)});
+}
+
 MonitorRecorder::MonitorRecorder(const SoundServer &server, const QString &sink)
     : m_server(server)
     , m_sink(sink)
@@ -195,14 +207,7 @@ MonitorRecorder::~MonitorRecorder()
 
 bool MonitorRecorder::start(bool waitForSamples)
 {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("PULSE_SERVER"), m_server.address());
-    m_parec.setProcessEnvironment(env);
-    m_parec.start(QStringLiteral("parec"),
-                  {QStringLiteral("--device=") + m_sink + QStringLiteral(".monitor"),
-                   QStringLiteral("--raw"), QStringLiteral("--format=s16le"),
-                   QStringLiteral("--rate=48000"), QStringLiteral("--channels=1"),
-                   QStringLiteral("--latency-msec=10")});
+    m_server.startRecording(m_parec, m_sink, 10);
     if (!m_parec.waitForStarted(5000))
         return false;
     if (!waitForSamples) {

@@ -33,6 +33,9 @@ public:
     // Runs pactl against this server; false when it fails.
     bool pactl(const QStringList &arguments, QByteArray *output = nullptr) const;
     static QString sink() { return QStringLiteral("tollwick_test"); }
+    // Starts parec recording sink's monitor on this server as 48 kHz mono 16-bit samples,
+    // asking the server for latencyMs between samples and their delivery.
+    void startRecording(QProcess &parec, const QString &sink, int latencyMs) const;
 
 private:
     QProcess *launch(const QString &program, const QStringList &arguments);
