@@ -138,12 +138,6 @@ void syncFolder(const QByteArray &folder)
 
 } // namespace
 
-bool replaceFileAtomically(const QString &path, QByteArrayView bytes, QString *error)
-{
-    return replaceFileAtomically(
-        path, [bytes](const ContentWriter &write) { return write(bytes); }, error);
-}
-
 bool replaceFileAtomically(const QString &path,
                            const std::function<bool(const ContentWriter &write)> &produce,
                            QString *error)
@@ -186,8 +180,10 @@ bool replaceFileAtomically(const QString &path,
     }
     if (existed) {
         // Owner first: a change of owner clears the set-id bits that the mode then restores.
-        if (::fchown(file.fd(), old.st_uid, old.st_gid) != 0)
-            (void)::fchown(file.fd(), uid_t(-1), old.st_gid);
+        // Where the process may set neither owner nor group, the file is its own, as any
+        // new file would be.
+        [[maybe_unused]] const bool owned = ::fchown(file.fd(), old.st_uid, old.st_gid) == 0
+            || ::fchown(file.fd(), uid_t(-1), old.st_gid) == 0;
         if (::fchmod(file.fd(), old.st_mode & 07777) != 0) {
             *error = reason("setting the mode", errno);
             return false;

@@ -8,10 +8,11 @@
 
 #include <functional>
 
-// Replaces the file at path with bytes. A symbolic link is followed and stays a link; the
-// file it names is replaced. The new file keeps the old one's mode, and its owner and
-// group where the process may set them; a new file gets 0666 less the umask. Creates the
-// folder when it is missing.
+// Replaces the file at path with the text that produce gives: it calls write for each
+// piece, in order, and returns false as soon as write does (a write failed). A symbolic
+// link is followed and stays a link; the file it names is replaced. The new file keeps the
+// old one's mode, and its owner and group where the process may set them; a new file gets
+// 0666 less the umask. Creates the folder when it is missing.
 //
 // Every write is checked and the data reaches the disk (fsync) before the new file takes
 // the old one's name (rename), so the file holds either its old or its complete new
@@ -23,10 +24,6 @@
 // writing leaves nothing behind. Where the file system lacks unnamed files, or in the
 // instant between naming the new file and renaming it, a kill leaves a hidden
 // ".<name>.saving" beside the file; the next replacement removes it.
-bool replaceFileAtomically(const QString &path, QByteArrayView bytes, QString *error);
-
-// The same, with the new text given in pieces: produce calls write for each piece, in
-// order, and returns false as soon as write does (a write failed).
 using ContentWriter = std::function<bool(QByteArrayView)>;
 bool replaceFileAtomically(const QString &path,
                            const std::function<bool(const ContentWriter &write)> &produce,

@@ -483,47 +483,45 @@ template <typename Visit> void ProfileDocument::forEachLine(Visit visit) const
     }
 }
 
+// Written in pieces through one small buffer rather than as one text: a full file is a
+// megabyte to allocate and fill, which costs more than the writes.
+bool ProfileDocument::writeLines(const ContentWriter &write) const
+{
+    constexpr qsizetype kPiece = 64 * 1024;
+    std::vector<char> buffer(kPiece);
+    qsizetype used = 0;
+    bool ok = true;
+    forEachLine([&](QByteArrayView line) {
+        if (!ok)
+            return;
+        if (used + line.size() + 2 > kPiece) {
+            ok = write(QByteArrayView(buffer.data(), used));
+            used = 0;
+            if (ok && line.size() + 2 > kPiece) { // a line longer than the buffer
+                ok = write(line) && write("\r\n");
+                return;
+            }
+        }
+        std::memcpy(buffer.data() + used, line.data(), size_t(line.size()));
+        used += line.size();
+        buffer[used++] = '\r';
+        buffer[used++] = '\n';
+    });
+    return ok && write(QByteArrayView(buffer.data(), used));
+}
+
 QByteArray ProfileDocument::toUtf8() const
 {
-    qsizetype total = 0;
-    forEachLine([&](QByteArrayView line) { total += line.size() + 2; });
-    QByteArray bytes(total, Qt::Uninitialized);
-    char *p = bytes.data();
-    forEachLine([&](QByteArrayView line) {
-        std::memcpy(p, line.data(), size_t(line.size()));
-        p += line.size();
-        *p++ = '\r';
-        *p++ = '\n';
+    QByteArray bytes;
+    writeLines([&](QByteArrayView piece) {
+        bytes.append(piece);
+        return true;
     });
     return bytes;
 }
 
 bool ProfileDocument::save(const QString &path, QString *error) const
 {
-    // Written in pieces through one small buffer rather than as one text: a full file is a
-    // megabyte to allocate and fill, which costs more than the writes.
-    const auto produce = [this](const ContentWriter &write) {
-        constexpr qsizetype kPiece = 64 * 1024;
-        std::vector<char> buffer(kPiece);
-        qsizetype used = 0;
-        bool ok = true;
-        forEachLine([&](QByteArrayView line) {
-            if (!ok)
-                return;
-            if (used + line.size() + 2 > kPiece) {
-                ok = write(QByteArrayView(buffer.data(), used));
-                used = 0;
-                if (ok && line.size() + 2 > kPiece) { // a line longer than the buffer
-                    ok = write(line) && write("\r\n");
-                    return;
-                }
-            }
-            std::memcpy(buffer.data() + used, line.data(), size_t(line.size()));
-            used += line.size();
-            buffer[used++] = '\r';
-            buffer[used++] = '\n';
-        });
-        return ok && write(QByteArrayView(buffer.data(), used));
-    };
-    return replaceFileAtomically(path, produce, error);
+    return replaceFileAtomically(
+        path, [this](const ContentWriter &write) { return writeLines(write); }, error);
 }

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringView>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -74,6 +75,8 @@ private:
     };
 
     static ProfileDocument fromDecoded(QByteArray text);
+    // Gives toUtf8() to write in pieces; false as soon as write fails.
+    bool writeLines(const std::function<bool(QByteArrayView)> &write) const;
     template <typename Visit> void forEachLine(Visit visit) const; // in file order
     QByteArrayView lineBytes(const Line &line) const;
     Line &line(Section &section, int number);
