@@ -6,12 +6,12 @@
 #include "clock.h"
 #include "exchangesort.h"
 #include "filedialog.h"
+#include "listbox.h"
 #include "tollwk.h"
 #include "wavplayer.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include "listbox.h"
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 

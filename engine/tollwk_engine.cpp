@@ -8,11 +8,10 @@
 #include "filedialog.h"
 #include "intervaltimer.h"
 #include "limitedlineedit.h"
+#include "listbox.h"
 #include "minutereader.h"
 #include "ringtiming.h"
 #include "soundplayer.h"
-
-#include "listbox.h"
 
 void tollwk::Timer1_Timer()
 {

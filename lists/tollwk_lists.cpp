@@ -8,9 +8,8 @@
 #include "exchangesort.h"
 #include "keysender.h"
 #include "limitedlineedit.h"
-#include "numbertext.h"
-
 #include "listbox.h"
+#include "numbertext.h"
 
 namespace {
 

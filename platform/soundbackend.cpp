@@ -32,7 +32,7 @@ constexpr pa_usec_t kAheadUsec = 100000;
 constexpr pa_usec_t kDrainPatienceUsec = 2000000;
 
 constexpr char kAppName[] = "Tollwick";
-constexpr char kAppId[] = "io.github.tollwick.Tollwick";
+constexpr char kAppId[] = TOLLWICK_APP_ID; // the desktop entry's name, as the icon's
 
 pa_proplist *identity()
 {
