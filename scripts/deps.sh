@@ -14,6 +14,11 @@ dbus at-spi2-core python3-pyatspi"
 # The headless Wayland run and the package checks.
 test_packages+=" sway wtype grim jq qt6-wayland lintian man-db"
 
+# Input methods that the digit boxes must keep out (fcitx5 and IBus, each with Anthy), and
+# a slow disk made with FUSE for the settings file and sound files.
+test_packages+=" fcitx5 fcitx5-anthy fcitx5-frontend-qt6 ibus ibus-anthy dbus-x11"
+test_packages+=" python3-fusepy libfuse2 fuse"
+
 install_missing() {
     local missing=()
     for package in "$@"; do
