@@ -8,6 +8,9 @@
 void tollwk::Form_Load()
 {
     LoadSettings();
+    // From here on, every change reaches the file within a second, not only at the close:
+    // the program may end without one (a lost display, a kill, a power cut).
+    saveOnEveryChange();
     // The first minute check comes 60 s from now, not at once.
     Timer1->setInterval(60000);
 }

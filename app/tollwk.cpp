@@ -10,6 +10,8 @@
 #include "keysender.h"
 #include "limitedlineedit.h"
 #include "listbox.h"
+#include "settingsfile.h"
+#include "settingssaver.h"
 
 #include <QAccessibleWidget>
 #include <QCloseEvent>
@@ -131,6 +133,8 @@ tollwk::tollwk(Clock &clock, SoundPlayer &sound, FileDialog &dialog, QString set
     m_attention = new Attention(this);
     Timer1 = new IntervalTimer(this);
     Timer2 = new IntervalTimer(this);
+    m_saver = new SettingsSaver(
+        m_settingsPath, [this] { return settingsSnapshot(); }, this);
     createControls();
     setUpTabOrder();
     connectHandlers();

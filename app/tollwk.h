@@ -21,7 +21,9 @@ class ListBox;
 class QGroupBox;
 class QLabel;
 class QPushButton;
+class SettingsSaver;
 class SoundPlayer;
+struct SettingsSnapshot;
 
 class tollwk : public QWidget
 {
@@ -90,6 +92,9 @@ public:
     // settings/tollwk_settings.cpp: the settings file.
     void LoadSettings();
     void SaveSettings();
+    // What a save writes: the lists, the sound files and the two timings, as they stand.
+    // Cheap: the lists and texts are shared, not copied.
+    SettingsSnapshot settingsSnapshot() const;
 
     // False when the last save could not write the settings file: the exit status says so.
     bool lastSaveSucceeded() const { return m_saveOk; }
@@ -101,12 +106,14 @@ private:
     void createControls();
     void connectHandlers();
     void setUpTabOrder();
+    void saveOnEveryChange();
 
     Clock &m_clock;
     SoundPlayer &m_sound;
     KeySender *m_keys = nullptr;
     Attention *m_attention = nullptr; // asked for while the alarm rings
     QString m_settingsPath;
+    SettingsSaver *m_saver = nullptr; // saves each change soon after it, off this thread
     bool m_unloaded = false;
     bool m_saveOk = true;
 

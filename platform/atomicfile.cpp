@@ -73,12 +73,17 @@ public:
     bool open(int *code)
     {
         // Created without a name, so that nothing is left if the process dies while writing.
-        m_fd = ::open(m_folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-        if (m_fd >= 0)
-            return true;
-        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
-            *code = errno;
-            return false;
+        // Such a file is named through /proc, so without /proc (a sandbox, a chroot) the
+        // new file is named from the start.
+        if (::access("/proc/self/fd", X_OK) == 0) {
+            m_fd = ::open(m_folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+            if (m_fd >= 0)
+                return true;
+            // Not offered by every file system: FUSE, NFS and older ones lack it.
+            if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+                *code = errno;
+                return false;
+            }
         }
         m_fd = ::open(m_temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         m_named = m_fd >= 0;

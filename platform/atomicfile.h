@@ -21,9 +21,11 @@
 // none was, and false is returned with the reason in error.
 //
 // The new text is written into an unnamed file (O_TMPFILE), so a process killed while
-// writing leaves nothing behind. Where the file system lacks unnamed files, or in the
-// instant between naming the new file and renaming it, a kill leaves a hidden
-// ".<name>.saving" beside the file; the next replacement removes it.
+// writing leaves nothing behind. Where the file system lacks unnamed files (FUSE, NFS) or
+// /proc is not mounted (an unnamed file is named through it), the new text goes into a
+// hidden ".<name>.saving" beside the file, removed on every failure; a kill while it is
+// written, or in the instant between naming the new file and renaming it, leaves that
+// file, which the next replacement removes.
 using ContentWriter = std::function<bool(QByteArrayView)>;
 bool replaceFileAtomically(const QString &path,
                            const std::function<bool(const ContentWriter &write)> &produce,

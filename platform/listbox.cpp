@@ -41,6 +41,12 @@ ListBox::ListBox(QWidget *parent)
             [this](const QModelIndex &, int first, int last) { announceRows(first, last, true); });
     connect(m_model, &QAbstractItemModel::rowsAboutToBeRemoved, this,
             [this](const QModelIndex &, int first, int last) { announceRows(first, last, false); });
+    connect(m_model, &QAbstractItemModel::rowsInserted, this, &ListBox::entriesChanged);
+    connect(m_model, &QAbstractItemModel::rowsRemoved, this, &ListBox::entriesChanged);
+    connect(m_model, &QAbstractItemModel::rowsMoved, this, &ListBox::entriesChanged);
+    connect(m_model, &QAbstractItemModel::dataChanged, this, &ListBox::entriesChanged);
+    connect(m_model, &QAbstractItemModel::modelReset, this, &ListBox::entriesChanged);
+    connect(m_model, &QAbstractItemModel::layoutChanged, this, &ListBox::entriesChanged);
     // Qt 6.4's bridge sends its reorder event with a malformed argument, which clients drop.
     connect(m_model, &QAbstractItemModel::modelReset, this,
             [this] { announceRows(0, m_model->rowCount() - 1, true); });

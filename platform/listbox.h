@@ -36,6 +36,10 @@ public:
     // -1 clears the selection.
     void setSelectedRow(int row);
 
+Q_SIGNALS:
+    // Entries were added, removed, changed or reordered, by the program or the user.
+    void entriesChanged();
+
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;

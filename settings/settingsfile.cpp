@@ -8,6 +8,9 @@
 #include "alarmtime.h"
 #include "profiledocument.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QLockFile>
 #include <QStandardPaths>
 
 #include <vector>
@@ -129,6 +132,23 @@ void writeSettings(ProfileDocument &doc, const SettingsSnapshot &settings)
     doc.setValue(QStringLiteral("FileName2"), QStringLiteral("FileName"), settings.alarmSound);
     doc.setValue(QStringLiteral("time2"), QStringLiteral("byou"), settings.seconds);
     doc.setValue(QStringLiteral("time2"), QStringLiteral("hun"), settings.minutes);
+}
+
+bool saveSettingsFile(const QString &path, const SettingsSnapshot &settings, QString *error)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QLockFile lock(path + QStringLiteral(".lock"));
+    // A copy that holds the lock for longer than this is taken to hang; saving without it
+    // risks another copy's line, waiting longer risks this copy's changes.
+    constexpr int kLockPatienceMs = 10000;
+    if (!lock.tryLock(kLockPatienceMs) && lock.error() == QLockFile::LockFailedError)
+        qCInfo(lcSettings).noquote() << "saving" << path << "without the lock another copy holds";
+    std::optional<ProfileDocument> doc = ProfileDocument::fromFile(path, error);
+    // A file that exists but cannot be read is not replaced: its other lines would be lost.
+    if (!doc)
+        return false;
+    writeSettings(*doc, settings);
+    return doc->save(path, error);
 }
 
 QString defaultSettingsPath()

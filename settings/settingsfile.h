@@ -20,6 +20,13 @@ struct SettingsSnapshot {
     QString alarmSound;
     QString seconds; // "byou"
     QString minutes; // "hun"
+
+    bool operator==(const SettingsSnapshot &other) const
+    {
+        return notices == other.notices && noticeSound == other.noticeSound
+            && alarms == other.alarms && alarmSound == other.alarmSound
+            && seconds == other.seconds && minutes == other.minutes;
+    }
 };
 
 // What a file gives; an absent value leaves its control as it is.
@@ -40,6 +47,14 @@ LoadedSettings readSettings(const ProfileDocument &doc);
 
 // Writes every key, in the fixed order, into doc; other lines stay as they are.
 void writeSettings(ProfileDocument &doc, const SettingsSnapshot &settings);
+
+// Reads the file at path again, writes settings into it and replaces it atomically, as one
+// step against other copies of the program that save at the same moment (a lock file
+// beside it, "<name>.lock", a stale one taken over), so that neither drops the other's
+// foreign lines or hand edits. False, with the reason in error, when the file exists but
+// cannot be read, or cannot be replaced; the old file is then kept as it was. May block on
+// the disk: call it where a wait does no harm.
+bool saveSettingsFile(const QString &path, const SettingsSnapshot &settings, QString *error);
 
 // $XDG_CONFIG_HOME/tollwick/tollwk.ini (~/.config/tollwick/tollwk.ini by default).
 QString defaultSettingsPath();

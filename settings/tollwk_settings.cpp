@@ -1,14 +1,16 @@
 // SPDX-FileCopyrightText: 2026 Tollwick developers
 // SPDX-License-Identifier: MIT
-// The window's LoadSettings and SaveSettings. Each reads the file afresh, as the desktop's
-// profile functions do for every key: the save changes only the program's own keys in the
-// file as it is at close, so edits made meanwhile by hand or by another program stay.
+// The window's LoadSettings and SaveSettings, and the saves after each change. Each save
+// reads the file afresh, as the desktop's profile functions do for every key: it changes
+// only the program's own keys in the file as it is then, so edits made meanwhile by hand
+// or by another program stay.
 #include "tollwk.h"
 
 #include "limitedlineedit.h"
 #include "listbox.h"
 #include "profiledocument.h"
 #include "settingsfile.h"
+#include "settingssaver.h"
 
 void tollwk::LoadSettings()
 {
@@ -28,20 +30,31 @@ void tollwk::LoadSettings()
         hunkan->setText(*s.minutes);
 }
 
+SettingsSnapshot tollwk::settingsSnapshot() const
+{
+    return SettingsSnapshot {List1[0]->entries(), Sname[0]->text(), List1[1]->entries(),
+                             Sname[1]->text(),    byoukan->text(),  hunkan->text()};
+}
+
 void tollwk::SaveSettings()
 {
+    // A save still running on the saving thread ends first, so this one comes last.
+    m_saver->finish();
     QString error;
-    std::optional<ProfileDocument> doc = ProfileDocument::fromFile(m_settingsPath, &error);
-    // A file that exists but cannot be read is not replaced: its other lines would be lost.
-    m_saveOk = doc.has_value();
-    if (m_saveOk) {
-        writeSettings(*doc,
-                      SettingsSnapshot {List1[0]->entries(), Sname[0]->text(), List1[1]->entries(),
-                                        Sname[1]->text(), byoukan->text(), hunkan->text()});
-        m_saveOk = doc->save(m_settingsPath, &error);
-    }
+    m_saveOk = saveSettingsFile(m_settingsPath, settingsSnapshot(), &error);
     // No message box: the program ends as the user asked, and says why in the log.
     if (!m_saveOk)
         qCWarning(lcSettings).noquote()
             << "settings not saved to" << m_settingsPath << "-" << error;
+}
+
+void tollwk::saveOnEveryChange()
+{
+    for (int i = 0; i < 2; ++i) {
+        connect(List1[i], &ListBox::entriesChanged, m_saver, &SettingsSaver::changed);
+        connect(Sname[i], &QLineEdit::textChanged, m_saver, &SettingsSaver::changed);
+    }
+    // Connected after the boxes' checks, so a save sees the text the check left.
+    connect(byoukan, &QLineEdit::textChanged, m_saver, &SettingsSaver::changed);
+    connect(hunkan, &QLineEdit::textChanged, m_saver, &SettingsSaver::changed);
 }
