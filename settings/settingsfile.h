@@ -24,8 +24,8 @@ struct SettingsSnapshot {
     bool operator==(const SettingsSnapshot &other) const
     {
         return notices == other.notices && noticeSound == other.noticeSound
-            && alarms == other.alarms && alarmSound == other.alarmSound
-            && seconds == other.seconds && minutes == other.minutes;
+            && alarms == other.alarms && alarmSound == other.alarmSound && seconds == other.seconds
+            && minutes == other.minutes;
     }
 };
 

@@ -102,8 +102,7 @@ void SettingsSaver::run()
         const bool ok = saveSettingsFile(m_path, snapshot, &error);
         // A disk that stays full would otherwise say so at every change.
         if (!ok && error != lastError)
-            qCWarning(lcSettings).noquote()
-                << "settings not saved to" << m_path << "-" << error;
+            qCWarning(lcSettings).noquote() << "settings not saved to" << m_path << "-" << error;
         lastError = ok ? QString() : error;
         if (ok)
             saved = std::move(snapshot);

@@ -6,9 +6,14 @@
 #include "windowfixture.h"
 
 #include "listbox.h"
+#include "profiledocument.h"
+#include "settingsfile.h"
+#include "settingssaver.h"
+
 #include <QtTest>
 
 #include <csignal>
+#include <ctime>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -36,6 +41,12 @@ private Q_SLOTS:
     void fileThatIsADirectory();
     void garbageFileLoads();
     void startUpAndShutDown();
+    void changesSavedSoonAfterABurst();
+    // Real processes and file systems (TOLLWICK_TEST_PROCESSES, some as root).
+    void killedAtRandomMoments();
+    void twoCopiesSavingAtOnce_data();
+    void twoCopiesSavingAtOnce();
+    void slowDiskNeverHoldsTheWindow();
 
 private:
     QString path() const { return m_dir->filePath(QStringLiteral("tollwick/tollwk.ini")); }
@@ -538,6 +549,295 @@ void TestSettings::startUpAndShutDown()
     QCOMPARE(f.window->Timer1->interval(), 0);
     QCOMPARE(f.window->Timer2->interval(), 0);
     QVERIFY(QFileInfo::exists(path()));
+}
+
+// Key by key into whatever has the focus, as a person types: the queued Tab of a full box
+// moves the focus on between keys. A blank is Space.
+static void typed(const QString &text)
+{
+    for (const QChar c : text) {
+        QTest::keyClick(QApplication::focusWidget(), c.toLatin1());
+        QCoreApplication::processEvents();
+    }
+}
+
+static ino_t inodeOf(const QString &file)
+{
+    struct stat st {
+    };
+    return ::stat(QFile::encodeName(file).constData(), &st) == 0 ? st.st_ino : 0;
+}
+
+// A change is on disk half a second after the last of its burst, without a close; a
+// burst gives one save, and nothing changed writes nothing.
+void TestSettings::changesSavedSoonAfterABurst()
+{
+    WindowFixture f(path());
+    f.window->Form_Load();
+    QVERIFY(f.showActive());
+    QTest::qWait(800);
+    QVERIFY(!QFileInfo::exists(path())); // loading is no change
+    typed(QStringLiteral("0730 0645 "));
+    f.window->usorting_Click(0);
+    QTest::qWait(200);
+    QVERIFY(!QFileInfo::exists(path())); // the burst is not over
+    QTRY_VERIFY_WITH_TIMEOUT(readFile().contains("time0=06:45\r\ntime1=07:30\r\n"), 1000);
+    const ino_t first = inodeOf(path());
+    f.window->usorting_Click(0); // changes nothing: nothing is written
+    f.window->byoukan->setText(QStringLiteral("x")); // the check's "0" is what is saved
+    QTRY_VERIFY_WITH_TIMEOUT(readFile().contains("byou=0\r\n"), 1500);
+    QVERIFY(inodeOf(path()) != first);
+    const ino_t second = inodeOf(path());
+    QTest::qWait(1000);
+    QCOMPARE(inodeOf(path()), second);
+}
+
+namespace {
+
+qint64 monotonicMs()
+{
+    timespec now {};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return qint64(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+// Foreign lines that every save must keep.
+const QByteArray kHandEdited = "; my alarms\r\n[Extra]\r\nkeep=me\r\n";
+
+// A whole file, as a save writes it: the foreign lines, and every section to the last.
+bool isComplete(const QByteArray &file)
+{
+    return file.startsWith(kHandEdited) && file.endsWith("[FileName2]\r\nFileName=\r\n");
+}
+
+QString entry(int n)
+{
+    return QStringLiteral("%1:%2")
+        .arg(n / 60 % 24, 2, 10, QLatin1Char('0'))
+        .arg(n % 60, 2, 10, QLatin1Char('0'));
+}
+
+bool run(const QStringList &args)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.start(args.first(), args.mid(1));
+    return process.waitForFinished() && process.exitStatus() == QProcess::NormalExit
+        && process.exitCode() == 0;
+}
+
+// The pass-through file system of tests/support/slowfs.py over folder, whose delays a
+// line "OP=SECONDS" written to control() sets while it runs. It has no unnamed files.
+class SlowDisk
+{
+public:
+    SlowDisk(const QString &folder, const QString &work)
+        : m_folder(folder)
+        , m_source(work + QStringLiteral("/slow-source"))
+        , m_control(work + QStringLiteral("/slow-control"))
+    {
+        QDir().mkpath(m_source);
+        QDir().mkpath(folder);
+        setDelays({});
+        m_fs.setProcessChannelMode(QProcess::ForwardedChannels);
+        m_fs.start(QStringLiteral("/usr/bin/python3"),
+                   {QStringLiteral(TOLLWICK_SLOWFS), m_source, folder, QStringLiteral("--control"),
+                    m_control});
+        QDeadlineTimer deadline(10000);
+        while (!deadline.hasExpired() && m_fs.state() != QProcess::NotRunning && !isMounted())
+            QTest::qWait(50);
+    }
+    ~SlowDisk()
+    {
+        if (isMounted())
+            run({QStringLiteral("fusermount"), QStringLiteral("-u"), QStringLiteral("-z"),
+                 m_folder});
+        m_fs.waitForFinished(5000);
+    }
+    bool isMounted() const
+    {
+        QFile mounts(QStringLiteral("/proc/self/mounts"));
+        return mounts.open(QIODevice::ReadOnly)
+            && mounts.readAll().contains(" " + QFile::encodeName(m_folder) + " fuse");
+    }
+    void setDelays(const QByteArray &lines)
+    {
+        QFile control(m_control);
+        QVERIFY(control.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        control.write(lines);
+    }
+
+private:
+    QString m_folder;
+    QString m_source;
+    QString m_control;
+    QProcess m_fs;
+};
+
+} // namespace
+
+#define REQUIRE_PROCESSES()                                                                        \
+    if (!qEnvironmentVariableIsSet("TOLLWICK_TEST_PROCESSES"))                                     \
+    QSKIP("run by the tst_settings_processes entry")
+
+// Eight copies change their settings in bursts and are killed at random moments: each
+// file is one complete text and holds, in order, every change made more than a second
+// before the kill.
+void TestSettings::killedAtRandomMoments()
+{
+    REQUIRE_PROCESSES();
+    constexpr int kCopies = 8;
+    QRandomGenerator random(20261209);
+    struct Copy {
+        QString path;
+        std::unique_ptr<QProcess> process = std::make_unique<QProcess>();
+        qint64 killAt = 0;
+        qint64 killedAt = 0;
+    };
+    std::vector<Copy> copies(kCopies);
+    const qint64 start = monotonicMs();
+    for (int i = 0; i < kCopies; ++i) {
+        Copy &copy = copies[size_t(i)];
+        copy.path = m_dir->filePath(QStringLiteral("copy%1/tollwk.ini").arg(i));
+        QDir().mkpath(QFileInfo(copy.path).absolutePath());
+        QFile file(copy.path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(kHandEdited) > 0);
+        file.close();
+        copy.killAt = start + 1000 + i * 2500 + random.bounded(2500);
+        copy.process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        copy.process->start(QStringLiteral(TOLLWICK_SETTINGS_CHURN),
+                            {QStringLiteral("bursts"), copy.path, QString::number(i + 1)});
+    }
+    for (Copy &copy : copies) {
+        while (monotonicMs() < copy.killAt)
+            QTest::qWait(5);
+        ::kill(pid_t(copy.process->processId()), SIGKILL);
+        copy.killedAt = monotonicMs();
+        QVERIFY(copy.process->waitForFinished(5000));
+    }
+    for (Copy &copy : copies) {
+        int olderThanASecond = 0;
+        int made = 0;
+        for (const QByteArray &line : copy.process->readAllStandardOutput().split('\n')) {
+            const QList<QByteArray> fields = line.split(' ');
+            if (fields.size() != 2)
+                continue;
+            ++made;
+            if (fields[1].toLongLong() < copy.killedAt - 1000)
+                ++olderThanASecond;
+        }
+        QFile file(copy.path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray text = file.readAll();
+        const LoadedSettings loaded = readSettings(ProfileDocument::fromBytes(text));
+        qInfo("killed after %lld ms: %d changes made, %d older than 1 s, %d in the file",
+              copy.killedAt - start, made, olderThanASecond, int(loaded.notices.size()));
+        QVERIFY(text == kHandEdited || isComplete(text));
+        QVERIFY(loaded.notices.size() >= olderThanASecond);
+        QVERIFY(loaded.notices.size() <= made);
+        for (int n = 0; n < loaded.notices.size(); ++n)
+            QCOMPARE(loaded.notices[n], entry(n));
+        QVERIFY(!QFileInfo::exists(copy.path + QStringLiteral(".lock"))
+                || QLockFile(copy.path + QStringLiteral(".lock")).tryLock(0));
+    }
+}
+
+void TestSettings::twoCopiesSavingAtOnce_data()
+{
+    QTest::addColumn<QString>("where");
+    QTest::newRow("local disk") << "local";
+    QTest::newRow("no unnamed files (FUSE)") << "fuse";
+    QTest::newRow("no /proc (a private mount namespace)") << "noproc";
+}
+
+// Two copies add an entry and save, 100 times, at the same moments: no save fails, the
+// file is always whole with its hand edits, and it ends as one copy saved it.
+void TestSettings::twoCopiesSavingAtOnce()
+{
+    REQUIRE_PROCESSES();
+    QFETCH(QString, where);
+    if (where != u"local" && geteuid() != 0)
+        QSKIP("mounting a file system needs root");
+    std::unique_ptr<SlowDisk> disk;
+    if (where == u"fuse") {
+        disk = std::make_unique<SlowDisk>(QFileInfo(path()).absolutePath(), m_dir->path());
+        if (!disk->isMounted())
+            QSKIP("no FUSE here (python3-fusepy, /dev/fuse)");
+    }
+    writeFile(kHandEdited);
+    const qint64 start = monotonicMs() + 1500; // both windows are up by then
+    QProcess copies[2];
+    for (int panel = 0; panel < 2; ++panel) {
+        QStringList command = {QStringLiteral(TOLLWICK_SETTINGS_CHURN), QStringLiteral("rounds"),
+                               path(), QString::number(panel), QString::number(start)};
+        if (where == u"noproc")
+            command = QStringList {QStringLiteral("unshare"),
+                                   QStringLiteral("--mount"),
+                                   QStringLiteral("--propagation"),
+                                   QStringLiteral("private"),
+                                   QStringLiteral("sh"),
+                                   QStringLiteral("-c"),
+                                   QStringLiteral("mount -t tmpfs none /proc && exec \"$@\""),
+                                   QStringLiteral("sh")}
+                + command;
+        copies[panel].setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        copies[panel].start(command.first(), command.mid(1));
+    }
+    int looks = 0;
+    while (copies[0].state() != QProcess::NotRunning || copies[1].state() != QProcess::NotRunning) {
+        // Through FUSE's paths a look in the instant of a rename may find no file at all.
+        QFile file(path());
+        const QByteArray text = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        if (file.isOpen() && monotonicMs() > start) {
+            QVERIFY2(text == kHandEdited || isComplete(text),
+                     (QByteArray::number(text.size()) + " bytes: " + text.right(200)).constData());
+            ++looks;
+        }
+        QTest::qWait(3);
+    }
+    for (QProcess &copy : copies) {
+        const QByteArray output = copy.readAllStandardOutput();
+        QVERIFY2(copy.exitCode() == 0 && !output.contains("failed"), output.constData());
+    }
+    const QByteArray text = readFile();
+    QVERIFY(isComplete(text));
+    const LoadedSettings loaded = readSettings(ProfileDocument::fromBytes(text));
+    QCOMPARE(loaded.notices.size() + loaded.alarms.size(), 100);
+    QCOMPARE(QDir(QFileInfo(path()).absolutePath()).entryList(QDir::Files | QDir::Hidden),
+             QStringList {QStringLiteral("tollwk.ini")});
+    qInfo("the file read %d times while both saved, always whole", looks);
+}
+
+// A disk whose fsync takes 3 s holds up neither a key nor a tick while a save waits on it,
+// and the close still saves everything.
+void TestSettings::slowDiskNeverHoldsTheWindow()
+{
+    REQUIRE_PROCESSES();
+    if (geteuid() != 0)
+        QSKIP("mounting a file system needs root");
+    SlowDisk disk(QFileInfo(path()).absolutePath(), m_dir->path());
+    if (!disk.isMounted())
+        QSKIP("no FUSE here (python3-fusepy, /dev/fuse)");
+    WindowFixture f(path());
+    f.window->Form_Load();
+    QVERIFY(f.showActive());
+    disk.setDelays("fsync=3\n");
+    typed(QStringLiteral("0730 "));
+    QTest::qWait(SettingsSaver::kQuietMs + 300); // the save now waits on the disk
+    QElapsedTimer waited;
+    waited.start();
+    typed(QStringLiteral("06"));
+    const qint64 keys = waited.restart();
+    f.window->Timer1_Timer();
+    const qint64 tick = waited.elapsed();
+    qInfo("while the save waited on the disk: two keys took %lld ms, a minute tick %lld ms", keys,
+          tick);
+    QCOMPARE(f.window->time1[0]->text(), QStringLiteral("06"));
+    QVERIFY(keys < 100 && tick < 100);
+    typed(QStringLiteral("45 "));
+    f.window->close();
+    QVERIFY(f.window->lastSaveSucceeded());
+    QVERIFY(readFile().contains("[time]\r\nCount=2\r\ntime0=07:30\r\ntime1=06:45\r\n"));
 }
 
 QTEST_MAIN(TestSettings)

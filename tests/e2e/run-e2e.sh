@@ -46,6 +46,7 @@ start_x11() {
     exec 3>"$work/display"
     Xvfb -displayfd 3 -screen 0 1280x800x24 -dpi 96 -nolisten tcp >"$work/xvfb.log" 2>&1 &
     pids+=($!)
+    display_pid=$!
     exec 3>&-
     wait_for 10 test -s "$work/display" || give_up "Xvfb did not start"
     export DISPLAY=":$(head -n 1 "$work/display")"
@@ -71,6 +72,7 @@ start_wayland() {
     env -u DISPLAY -u WAYLAND_DISPLAY HOME="$sway_dir" XDG_RUNTIME_DIR="$sway_dir" \
         WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
         "${as_user[@]}" sway -c "$sway_dir/sway.conf" >"$work/sway.log" 2>&1 &
+    display_pid=$!
     pids+=($!)
     sway_ready() { compgen -G "$sway_dir/sway-ipc.*.sock" && test -S "$sway_dir/wayland-1"; }
     wait_for 15 sway_ready || { cat "$work/sway.log"; give_up "sway did not start"; }
@@ -201,6 +203,16 @@ close_app() {
 
 ini() { tr -d '\r' <"$home/.config/tollwick/tollwk.ini"; }
 ini_has() { ini | grep -qxF -- "$1"; }
+# in_section SECTION LINE...: each line stands in that section, in any order. A key a
+# save adds goes to the end of its section, so a list that grows after the timings were
+# saved has its new entries after them.
+in_section() {
+    local section="$1" line
+    shift
+    for line in "$@"; do
+        ini | awk -v s="[$section]" -v l="$line" '/^\[/ {inside = ($0 == s)} inside && $0 == l {found = 1} END {exit !found}' || return 1
+    done
+}
 
 scenario() { # scenario NAME FUNCTION
     echo "--- $1"
@@ -236,8 +248,8 @@ keyboard_only() {
     typed 0600 && keys space
     typed 0615 && keys KP_Enter
     close_app || return 1
-    ini | tr '\n' ' ' | grep -qF '[time] Count=2 time0=07:30 time1=12:00 [FileName]' &&
-        ini | tr '\n' ' ' | grep -qF '[time2] Count=2 time0=06:00 time1=06:15 byou=5'
+    in_section time Count=2 time0=07:30 time1=12:00 &&
+        in_section time2 Count=2 time0=06:00 time1=06:15 byou=5
 }
 
 wrong_hour_and_minute() {
@@ -290,6 +302,40 @@ sigterm_saves() {
     done
     wait "$app_pid" || return 1
     ini_has 'time0=08:00'
+}
+
+# Two entries typed, then the program ends without a close: the file is whole and holds
+# both, since every change is saved within a second of it.
+two_entries_typed() {
+    typed 0730 && keys space
+    typed 0645 && keys space
+    sleep 1.5
+}
+whole_with_both_entries() {
+    ini | tr '\n' ' ' | grep -qF '[time] Count=2 time0=07:30 time1=06:45 [FileName] FileName= [time2] Count=0 byou=5 hun=3 [FileName2] FileName= '
+}
+
+killed_keeps_changes() {
+    start_app killed || return 1
+    two_entries_typed
+    kill -KILL "$app_pid"
+    wait "$app_pid" 2>/dev/null
+    whole_with_both_entries
+}
+
+# The display server itself dies: Qt ends the program at once, with no close.
+display_dies_keeps_changes() {
+    start_app display-dies || return 1
+    two_entries_typed
+    kill -KILL "$display_pid"
+    local deadline=$((SECONDS + 15))
+    while kill -0 "$app_pid" 2>/dev/null; do
+        [ "$SECONDS" -ge "$deadline" ] && return 1
+        sleep 0.1
+    done
+    wait "$app_pid"
+    echo "     the program ended with status $?: $(tail -n 1 "$home/stderr.log")"
+    whole_with_both_entries && [ -z "$(find "$home/.config/tollwick" -name '.*')" ]
 }
 
 unsaved_close() {
@@ -432,9 +478,11 @@ scenario "delete and both sorts reached by Tab" delete_and_sorts
 scenario "the whole tab cycle, timings saved" tab_cycle
 scenario "a hand-edited file with odd values" hand_edited
 scenario "SIGTERM saves the settings" sigterm_saves
+scenario "a kill keeps what was typed 1.5 s before" killed_keeps_changes
 scenario "a ring asks for attention, STOP withdraws it" attention_while_ringing
 # The core scenarios above run under both display servers; those below under X11 only.
 if [ "$server" = wayland ]; then
+    scenario "the compositor dies: what was typed is kept" display_dies_keeps_changes
     echo "e2e ($server): $passed passed, $failed failed"
     [ "$failed" -eq 0 ]
     exit
@@ -444,6 +492,8 @@ scenario "twice the size at scale factor 2" double_size
 scenario "a notice and a ring with STOP, heard" sound_and_ring
 scenario "each list key selects where it lands, then 削除" list_keys_then_delete
 scenario "what a screen reader is told, and the list's events" screen_reader
+# Last: it ends the display server.
+scenario "the X server dies: what was typed is kept" display_dies_keeps_changes
 
 echo "e2e ($server): $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
