@@ -60,8 +60,8 @@ public:
     FileDialog &CommonDialog1;
 
     // Engine fields. lastPlayedEntry: the notice entry played last. ringStartMinute: the
-    // minute of the day at which the current ring started; with m_ringStartDay it decides
-    // the ring's end (ringHasEnded() in engine/ringtiming.h says why the day is needed).
+    // minute of the day at which the current ring started; with m_ringStartMinuteBegan it
+    // decides the ring's end (ringHasEnded() in engine/ringtiming.h says why).
     QString lastPlayedEntry;
     qint32 ringStartMinute = 0;
 
@@ -117,9 +117,10 @@ private:
     bool m_unloaded = false;
     bool m_saveOk = true;
 
-    // What the engine keeps beyond its two fields so that a minute means the same minute
-    // of the same day across midnight: the running minute at which lastPlayedEntry played,
-    // and the day (a Julian day in local time) on which ringStartMinute lies.
+    // What the engine keeps beyond its two fields: the running minute at which
+    // lastPlayedEntry played, so that it guards that minute of that day only, and the
+    // elapsed time (Clock::elapsedMSecs) at which ringStartMinute began, on which the
+    // ring's minutes are counted so that no change of the wall clock moves its end.
     qint64 m_lastPlayedAt = -1;
-    qint64 m_ringStartDay = 0;
+    qint64 m_ringStartMinuteBegan = 0;
 };

@@ -2,16 +2,13 @@
 # SPDX-FileCopyrightText: 2026 Tollwick developers
 # SPDX-License-Identifier: MIT
 # Time from exec to the window mapped, and resident memory once shown, under Xvfb with
-# openbox, with empty lists and with 32767 entries in each. Given a second program (the
-# build's bench/tollwick_deferred, whose sound code is loaded at the first play instead of
-# linked), both are run alternately in the same run and printed side by side.
-# Prints the median with min and max of the runs, and of 21 runs the time the dynamic
-# loader spends before main (LD_DEBUG=statistics), where linking shows most exactly.
-# Usage: bench/startup.sh path/to/tollwick [runs] [path/to/tollwick_deferred]
+# openbox, with empty lists and with 32767 entries in each. Prints the median with min and
+# max of the runs, and of 21 runs the time the dynamic loader spends before main
+# (LD_DEBUG=statistics), where what the program links shows most exactly.
+# Usage: bench/startup.sh path/to/tollwick [runs]
 set -uo pipefail
-programs=("$1")
+program="$1"
 runs="${2:-9}"
-[ -n "${3:-}" ] && programs+=("$3")
 . "$(dirname "$0")/desktop.sh"
 export QT_QPA_PLATFORM=xcb
 
@@ -44,33 +41,27 @@ for kind in empty full; do
     home="$bench_work/$kind"
     mkdir -p "$home/.config/tollwick"
     [ "$kind" = full ] && full_settings "$home/.config/tollwick/tollwk.ini"
-    for i in "${!programs[@]}"; do : >"$bench_work/$kind.$i.txt"; done
+    : >"$bench_work/$kind.txt"
     for _ in $(seq "$runs"); do
-        for i in "${!programs[@]}"; do
-            [ "$kind" = full ] && cp "$home/.config/tollwick/tollwk.ini" "$bench_work/keep.ini"
-            measure "${programs[$i]}" "$home" >>"$bench_work/$kind.$i.txt"
-            [ "$kind" = full ] && cp "$bench_work/keep.ini" "$home/.config/tollwick/tollwk.ini"
-        done
+        # The program saves at its close; each run starts from the same lists.
+        [ "$kind" = full ] && cp "$home/.config/tollwick/tollwk.ini" "$bench_work/keep.ini"
+        measure "$program" "$home" >>"$bench_work/$kind.txt"
+        [ "$kind" = full ] && cp "$bench_work/keep.ini" "$home/.config/tollwick/tollwk.ini"
     done
-    for i in "${!programs[@]}"; do
-        printf '%-28s %-20s map %s ms   RSS %s kB   (median (min-max) of %d)\n' \
-            "$([ "$kind" = full ] && echo '32767 entries in each list' || echo 'empty lists')" \
-            "$(basename "${programs[$i]}")" \
-            "$(cut -d' ' -f1 "$bench_work/$kind.$i.txt" | stats)" \
-            "$(cut -d' ' -f2 "$bench_work/$kind.$i.txt" | stats)" "$runs"
-    done
+    printf '%-28s map %s ms   RSS %s kB   (median (min-max) of %d)\n' \
+        "$([ "$kind" = full ] && echo '32767 entries in each list' || echo 'empty lists')" \
+        "$(cut -d' ' -f1 "$bench_work/$kind.txt" | stats)" \
+        "$(cut -d' ' -f2 "$bench_work/$kind.txt" | stats)" "$runs"
 done
 
 mhz="$(awk '/cpu MHz/ {print $4; exit}' /proc/cpuinfo)"
 home="$bench_work/loader"
 mkdir -p "$home"
-for program in "${programs[@]}"; do
-    for _ in $(seq 21); do
-        LD_DEBUG=statistics HOME="$home" XDG_CONFIG_HOME="$home/.config" \
-            QT_QPA_PLATFORM=offscreen timeout 1 "$program" 2>&1 >/dev/null \
-            | awk -v mhz="$mhz" '/total startup time in dynamic loader/ {
-                  printf "%.2f\n", $(NF-1) / mhz / 1000; exit }'
-    done >"$bench_work/loader.txt"
-    printf '%-28s %-20s dynamic loader before main %s ms   (median (min-max) of 21)\n' \
-        "" "$(basename "$program")" "$(stats <"$bench_work/loader.txt")"
-done
+for _ in $(seq 21); do
+    LD_DEBUG=statistics HOME="$home" XDG_CONFIG_HOME="$home/.config" \
+        QT_QPA_PLATFORM=offscreen timeout 1 "$program" 2>&1 >/dev/null \
+        | awk -v mhz="$mhz" '/total startup time in dynamic loader/ {
+              printf "%.2f\n", $(NF-1) / mhz / 1000; exit }'
+done >"$bench_work/loader.txt"
+printf '%-28s dynamic loader before main %s ms   (median (min-max) of 21)\n' \
+    "" "$(stats <"$bench_work/loader.txt")"

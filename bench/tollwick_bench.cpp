@@ -92,6 +92,7 @@ class FixedClock final : public Clock
 {
 public:
     qint64 currentMSecsSinceEpoch() const override { return now; }
+    qint64 elapsedMSecs() const override { return now; }
     qint64 now = 0;
 };
 

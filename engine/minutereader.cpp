@@ -17,6 +17,7 @@ MinuteReader::MinuteReader(const Clock &clock)
 void MinuteReader::refresh()
 {
     const qint64 now = m_clock.currentMSecsSinceEpoch();
+    m_now = now;
     if (now >= m_start && now < m_end)
         return;
     const QDateTime local = QDateTime::fromMSecsSinceEpoch(now, Qt::LocalTime);

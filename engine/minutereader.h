@@ -19,11 +19,14 @@ public:
     void refresh();
 
     const QString &text() const { return m_text; } // "hh:mm", 24-hour, fixed ":"
-    qint64 serialMinute() const { return m_serial; } // day() * 1440 + minute of the day
-    qint64 day() const { return m_serial / 1440; } // the local date as a Julian day
+    // The local date as a Julian day times 1440, plus the minute of the day.
+    qint64 serialMinute() const { return m_serial; }
+    // How far the last reading lies into its minute, 0 to 59999.
+    qint64 msecsIntoMinute() const { return m_now - m_start; }
 
 private:
     const Clock &m_clock;
+    qint64 m_now = 0; // the last reading
     qint64 m_start = 1; // the current minute's first and one-past-last millisecond
     qint64 m_end = 0;
     QString m_text;

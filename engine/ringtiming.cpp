@@ -23,8 +23,9 @@ int ringDurationMinutes(const QString &minutes)
     return int(roundHalfEven(*value, -32768, 32767));
 }
 
-bool ringHasEnded(qint64 startDay, int ringStartMinute, int durationMinutes, qint64 nowSerialMinute)
+bool ringHasEnded(int ringStartMinute, int durationMinutes, qint64 msecsSinceStartMinuteBegan)
 {
-    const qint64 end = startDay * 1440 + ringStartMinute + durationMinutes;
-    return end <= nowSerialMinute;
+    const qint64 end = qint64(ringStartMinute) + durationMinutes;
+    const qint64 now = ringStartMinute + qMax<qint64>(0, msecsSinceStartMinuteBegan) / 60000;
+    return end <= now;
 }

@@ -13,11 +13,12 @@ int ringIntervalMs(const QString &seconds);
 // Minutes, rounded half to even and clamped to the 16-bit range; non-numeric gives 0.
 int ringDurationMinutes(const QString &minutes);
 
-// The one place that decides when a ring is over. The ring ends at its start minute plus
-// its duration, as ringStartMinute + hunkan says; both are counted on the running minute
-// (startDay * 1440 + minute of the day) rather than on the minute of the day alone,
-// because the minute of the day starts again from 0 at midnight: a ring started at 23:58
-// for 3 minutes would otherwise never end until STOP. nowSerialMinute is
-// MinuteReader::serialMinute().
-bool ringHasEnded(qint64 startDay, int ringStartMinute, int durationMinutes,
-                  qint64 nowSerialMinute);
+// The one place that decides when a ring is over. The ring ends when the current minute
+// reaches ringStartMinute + durationMinutes. The current minute is counted on elapsed
+// time, as the start minute plus the whole minutes passed since that minute began, not
+// read from the wall clock: the minute of the day starts again from 0 at midnight (a ring
+// started at 23:58 for 3 minutes would never end until STOP), goes back an hour on the
+// night the clocks go back (that ring would go on for an hour more) and jumps with every
+// change of the clock by hand. On a clock nobody changes it is the same minute.
+// msecsSinceStartMinuteBegan is negative only on a broken clock and then counts as 0.
+bool ringHasEnded(int ringStartMinute, int durationMinutes, qint64 msecsSinceStartMinuteBegan);

@@ -5,6 +5,7 @@
 
 #include "alarmtime.h"
 #include "attention.h"
+#include "clock.h"
 #include "filedialog.h"
 #include "intervaltimer.h"
 #include "limitedlineedit.h"
@@ -42,7 +43,8 @@ void tollwk::Timer1_Timer()
             continue;
         Timer2->setInterval(ringIntervalMs(byoukan->text()));
         ringStartMinute = minuteOfDay(entry);
-        m_ringStartDay = now.day();
+        // The entry is this very minute, so the ring's minutes are counted from its start.
+        m_ringStartMinuteBegan = m_clock.elapsedMSecs() - now.msecsIntoMinute();
         // A ringing window that is minimized or hidden asks to be found, until the ring ends.
         if (Timer2->interval() != 0)
             m_attention->request();
@@ -53,9 +55,8 @@ void tollwk::Timer1_Timer()
 
 void tollwk::Timer2_Timer()
 {
-    const MinuteReader now(m_clock);
-    if (ringHasEnded(m_ringStartDay, ringStartMinute, ringDurationMinutes(hunkan->text()),
-                     now.serialMinute())) {
+    if (ringHasEnded(ringStartMinute, ringDurationMinutes(hunkan->text()),
+                     m_clock.elapsedMSecs() - m_ringStartMinuteBegan)) {
         Timer2->setInterval(0);
         m_attention->withdraw();
         return;

@@ -1,7 +1,8 @@
 // SPDX-FileCopyrightText: 2026 Tollwick developers
 // SPDX-License-Identifier: MIT
-// Asks the desktop to draw the user's eye to a window (the urgency hint on X11, an
-// activation request on Wayland) and withdraws the request. No message, no raised window,
+// Asks the desktop to draw the user's eye to a window (the urgency hint and the
+// demands-attention state on X11, an activation request on Wayland) and withdraws the
+// request. No message, no raised window,
 // no focus taken.
 #pragma once
 

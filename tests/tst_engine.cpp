@@ -8,7 +8,11 @@
 
 #include "listbox.h"
 #include <QPushButton>
+#include <QScopeGuard>
+#include <QTimeZone>
 #include <QtTest>
+
+#include <ctime>
 
 namespace {
 
@@ -39,16 +43,17 @@ private Q_SLOTS:
     void stop();
     void minutesBoxChangedDuringARing();
     void ringThroughThreeMinutes();
-    void ringAcrossMidnightEnds_data();
-    void ringAcrossMidnightEnds();
+    void ringEnd_data();
+    void ringEnd();
     void severalDaysMinuteByMinute();
 
 private:
     tollwk &w() { return *m_f->window; }
     int plays(const QString &path) const;
     // Ticks the ring at the given interval until it stops or limit ticks have passed;
-    // returns the plays per minute of the day.
-    QMap<QString, int> ringUntilIdle(int limit = 10000);
+    // returns the plays per minute of the day. wallChange moves the wall clock by that
+    // many milliseconds right after the first tick, as a user setting the time would.
+    QMap<QString, int> ringUntilIdle(int limit = 10000, qint64 wallChange = 0);
 
     bool asksForAttention() { return w().findChild<Attention *>()->isRequested(); }
 
@@ -74,15 +79,17 @@ int TestEngine::plays(const QString &path) const
     return int(m_f->sound.played.count(path));
 }
 
-QMap<QString, int> TestEngine::ringUntilIdle(int limit)
+QMap<QString, int> TestEngine::ringUntilIdle(int limit, qint64 wallChange)
 {
     QMap<QString, int> perMinute;
-    while (w().Timer2->interval() > 0 && limit-- > 0) {
+    for (bool first = true; w().Timer2->interval() > 0 && limit-- > 0; first = false) {
         m_f->clock.advance(w().Timer2->interval());
         const int before = plays(kAlarm);
         w().Timer2_Timer();
         if (plays(kAlarm) > before)
             ++perMinute[m_f->clock.local().toString(QStringLiteral("HH:mm"))];
+        if (first)
+            m_f->clock.changeWallClock(wallChange);
     }
     return perMinute;
 }
@@ -254,36 +261,80 @@ void TestEngine::ringThroughThreeMinutes()
              QStringLiteral("07:03:00")); // the first tick of 07:03 ended it, silently
 }
 
-void TestEngine::ringAcrossMidnightEnds_data()
+// The ring's end falls where its minutes put it on a clock nobody touches: across
+// midnight, on the nights the clocks change and when the user sets the clock during it.
+// The ring sounds every 30 s from a match at :01 until the first tick of its end minute.
+void TestEngine::ringEnd_data()
 {
-    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QByteArray>("zone"); // empty: the local zone as it is
+    QTest::addColumn<QDateTime>("matched");
     QTest::addColumn<QString>("minutes");
-    QTest::addColumn<QStringList>("rang");
-    QTest::newRow("23:58 for 3") << "23:58"
-                                 << "3" << QStringList {"00:00", "23:58", "23:59"};
-    QTest::newRow("23:59 for 1") << "23:59"
-                                 << "1" << QStringList {"23:59"};
-    QTest::newRow("23:59 for 0") << "23:59"
-                                 << "0" << QStringList {};
-    QTest::newRow("23:00 for two days") << "23:00"
-                                        << "2880" << QStringList {};
+    QTest::addColumn<int>("wallChangeMinutes"); // after the first sound
+    QTest::addColumn<QStringList>("rang"); // local minutes with a sound, if under an hour
+    QTest::addColumn<int>("lasted"); // elapsed seconds from the match to the silent tick
+
+    const QDate day(2026, 12, 8);
+    QTest::newRow("23:58 for 3") << QByteArray() << QDateTime(day, QTime(23, 58, 1)) << "3" << 0
+                                 << QStringList {"00:00", "23:58", "23:59"} << 180;
+    QTest::newRow("23:59 for 1") << QByteArray() << QDateTime(day, QTime(23, 59, 1)) << "1" << 0
+                                 << QStringList {"23:59"} << 60;
+    QTest::newRow("23:59 for 0") << QByteArray() << QDateTime(day, QTime(23, 59, 1)) << "0" << 0
+                                 << QStringList {} << 30;
+    QTest::newRow("23:00 for two days") << QByteArray() << QDateTime(day, QTime(23, 0, 1)) << "2880"
+                                        << 0 << QStringList {} << 2880 * 60;
+    // New York, 2026: 02:00 EST becomes 03:00 EDT on 8 March, 02:00 EDT becomes 01:00 EST
+    // on 1 November. The times are given in UTC, the local one being ambiguous.
+    const QByteArray newYork("America/New_York");
+    QTest::newRow("clocks go back at 02:00")
+        << newYork << QDateTime(QDate(2026, 11, 1), QTime(5, 58, 1), Qt::UTC) << "3" << 0
+        << QStringList {"01:00", "01:58", "01:59"} << 180;
+    QTest::newRow("clocks go forward at 02:00")
+        << newYork << QDateTime(QDate(2026, 3, 8), QTime(6, 58, 1), Qt::UTC) << "3" << 0
+        << QStringList {"01:58", "01:59", "03:00"} << 180;
+    QTest::newRow("clock set back an hour")
+        << QByteArray() << QDateTime(day, QTime(7, 0, 1)) << "3" << -60
+        << QStringList {"06:01", "06:02", "07:00"} << 180;
+    QTest::newRow("clock set on an hour") << QByteArray() << QDateTime(day, QTime(7, 0, 1)) << "3"
+                                          << 60 << QStringList {"07:00", "08:01", "08:02"} << 180;
+    QTest::newRow("clock set back a day")
+        << QByteArray() << QDateTime(day, QTime(23, 58, 1)) << "3" << -24 * 60
+        << QStringList {"00:00", "23:58", "23:59"} << 180;
 }
 
-void TestEngine::ringAcrossMidnightEnds()
+void TestEngine::ringEnd()
 {
-    QFETCH(QString, entry);
+    QFETCH(QByteArray, zone);
+    QFETCH(QDateTime, matched);
     QFETCH(QString, minutes);
-    w().List1[1]->setEntries({entry});
+    QFETCH(int, wallChangeMinutes);
+    QFETCH(int, lasted);
+    const QByteArray oldZone = qgetenv("TZ");
+    const bool hadZone = qEnvironmentVariableIsSet("TZ");
+    const auto restoreZone = qScopeGuard([&] {
+        if (hadZone)
+            qputenv("TZ", oldZone);
+        else
+            qunsetenv("TZ");
+        tzset();
+    });
+    if (!zone.isEmpty()) {
+        if (!QTimeZone(zone).isValid())
+            QSKIP("This system has no data for the time zone");
+        qputenv("TZ", zone);
+        tzset();
+    }
+
+    m_f->clock.set(matched);
+    w().List1[1]->setEntries({m_f->clock.local().toString(QStringLiteral("HH:mm"))});
     w().byoukan->setText(QStringLiteral("30"));
     w().hunkan->setText(minutes);
-    m_f->clock.set(QTime::fromString(entry, QStringLiteral("HH:mm")).hour(),
-                   QTime::fromString(entry, QStringLiteral("HH:mm")).minute(), 1);
-    const QDateTime start = m_f->clock.local();
     w().Timer1_Timer();
-    const QMap<QString, int> perMinute = ringUntilIdle(100000);
+    QCOMPARE(w().Timer2->interval(), 30000);
+    const qint64 began = m_f->clock.elapsedMSecs();
+    const QMap<QString, int> perMinute = ringUntilIdle(100000, wallChangeMinutes * 60000);
     QCOMPARE(w().Timer2->interval(), 0);
-    const qint64 lasted = start.secsTo(m_f->clock.local());
-    QVERIFY(lasted <= minutes.toInt() * 60 + 30);
+    QCOMPARE((m_f->clock.elapsedMSecs() - began) / 1000, lasted);
+    QCOMPARE(plays(kAlarm), lasted / 30 - 1); // every tick before the last one sounds
     if (minutes.toInt() < 60)
         QTEST(perMinute.keys(), "rang");
 }
