@@ -191,13 +191,18 @@ start_app() { # start_app NAME [settings file content]
     sleep 0.3
 }
 
-close_app() {
-    close_window
-    local deadline=$((SECONDS + 15))
+# Waits until the program has ended, at most $1 seconds.
+ends_within() {
+    local deadline=$((SECONDS + $1))
     while kill -0 "$app_pid" 2>/dev/null; do
         [ "$SECONDS" -ge "$deadline" ] && return 1
         sleep 0.1
     done
+}
+
+close_app() {
+    close_window
+    ends_within 15 || return 1
     wait "$app_pid"
 }
 
@@ -295,11 +300,7 @@ sigterm_saves() {
     start_app sigterm || return 1
     typed 0800 && keys space
     kill -TERM "$app_pid"
-    local deadline=$((SECONDS + 10))
-    while kill -0 "$app_pid" 2>/dev/null; do
-        [ "$SECONDS" -ge "$deadline" ] && return 1
-        sleep 0.1
-    done
+    ends_within 10 || return 1
     wait "$app_pid" || return 1
     ini_has 'time0=08:00'
 }
@@ -328,11 +329,7 @@ display_dies_keeps_changes() {
     start_app display-dies || return 1
     two_entries_typed
     kill -KILL "$display_pid"
-    local deadline=$((SECONDS + 15))
-    while kill -0 "$app_pid" 2>/dev/null; do
-        [ "$SECONDS" -ge "$deadline" ] && return 1
-        sleep 0.1
-    done
+    ends_within 15 || return 1
     wait "$app_pid"
     echo "     the program ended with status $?: $(tail -n 1 "$home/stderr.log")"
     whole_with_both_entries && [ -z "$(find "$home/.config/tollwick" -name '.*')" ]
