@@ -579,13 +579,13 @@ void TestSettings::changesSavedSoonAfterABurst()
     QVERIFY(!QFileInfo::exists(path())); // loading is no change
     typed(QStringLiteral("0730 0645 "));
     f.window->usorting_Click(0);
-    QTest::qWait(200);
+    QTest::qWait(100);
     QVERIFY(!QFileInfo::exists(path())); // the burst is not over
-    QTRY_VERIFY_WITH_TIMEOUT(readFile().contains("time0=06:45\r\ntime1=07:30\r\n"), 1000);
+    QTRY_VERIFY_WITH_TIMEOUT(readFile().contains("time0=06:45\r\ntime1=07:30\r\n"), 3000);
     const ino_t first = inodeOf(path());
     f.window->usorting_Click(0); // changes nothing: nothing is written
     f.window->byoukan->setText(QStringLiteral("x")); // the check's "0" is what is saved
-    QTRY_VERIFY_WITH_TIMEOUT(readFile().contains("byou=0\r\n"), 1500);
+    QTRY_VERIFY_WITH_TIMEOUT(readFile().contains("byou=0\r\n"), 3000);
     QVERIFY(inodeOf(path()) != first);
     const ino_t second = inodeOf(path());
     QTest::qWait(1000);
