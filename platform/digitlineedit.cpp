@@ -16,8 +16,8 @@ DigitLineEdit::DigitLineEdit(int maxTyped, QWidget *parent)
 
 QVariant DigitLineEdit::inputMethodQuery(Qt::InputMethodQuery query) const
 {
-    // Qt::WA_InputMethodEnabled is no way to say so: QLineEdit sets it back itself and
-    // answers ImEnabled from its enabled and read-only state alone (Qt 6.4).
+    // Switching Qt::WA_InputMethodEnabled off is no way to say so: QLineEdit answers the
+    // query from its enabled and read-only state whatever the attribute says (Qt 6.4).
     if (query == Qt::ImEnabled)
         return false;
     return LimitedLineEdit::inputMethodQuery(query);

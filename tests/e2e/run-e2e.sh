@@ -487,15 +487,24 @@ start_input_method() { # start_input_method fcitx|ibus, then im_env holds what j
 }
 
 # A click at a point of the window, where the keyboard cannot go: the sound file boxes.
+# sway's headless seat has no mouse, so a virtual one is made before the program starts,
+# and stays, so that the program keeps its pointer between clicks.
 if [ "$server" = x11 ]; then
+    mouse() { :; }
     click() { xdotool mousemove --window "$app_win" "$1" "$2" click 1; sleep 0.3; }
 else
+    mouse() {
+        [ -n "${POINTER_PID:-}" ] && return 0
+        coproc POINTER { /usr/bin/python3 "$(dirname "$0")/pointer.py" 1280 800 2>&1; }
+        pids+=("$POINTER_PID")
+        local reply
+        read -r -t 10 reply <&"${POINTER[0]}" && [ "$reply" = ready ] || { echo "     $reply"; return 1; }
+    }
     click() {
-        local origin
+        local origin reply
         origin=($(sway_node | jq -r '"\(.rect.x + .window_rect.x) \(.rect.y + .window_rect.y)"'))
-        swaymsg "seat - cursor set $((origin[0] + $1)) $((origin[1] + $2))" >/dev/null &&
-            swaymsg 'seat - cursor press button1' >/dev/null &&
-            swaymsg 'seat - cursor release button1' >/dev/null
+        echo "$((origin[0] + $1)) $((origin[1] + $2))" >&"${POINTER[1]}"
+        read -r -t 5 reply <&"${POINTER[0]}"
         sleep 0.3
     }
 fi
@@ -508,6 +517,7 @@ in_section() { ini | awk -v s="[$1]" -v kv="$2" '/^\[/ {in_s = $0 == s} in_s && 
 typing_with_input_method() { # typing_with_input_method fcitx|ibus
     start_input_method "$1" || { echo "     $1 did not start"; return 1; }
     local -x "${im_env[@]}" # for the program and the input method's own tools
+    mouse || return 1
     start_app "im-$1" '[time2]\r\nbyou=9\r\n' || return 1
     click 100 25 # Sname(0)
     im_on && wait_for 10 im_is_on || { echo "     $1 not switched on"; return 1; }
