@@ -430,7 +430,7 @@ attention_while_ringing() {
 # for by one the bus launches), and Anthy as its one Japanese input method. im_on switches
 # it on for the focused input context and im_is_on asks whether it is.
 start_input_method() { # start_input_method fcitx|ibus, then im_env holds what joins it
-    local dir="$work/im-$1"
+    local dir="$work/input-method-$1"
     mkdir -p "$dir/config" && chmod 700 "$dir"
     printf '%s\n' '<busconfig><type>session</type>' "<listen>unix:path=$dir/bus</listen>" \
         '<policy context="default"><allow send_destination="*" eavesdrop="true"/>' \
@@ -501,9 +501,9 @@ else
         read -r -t 10 reply <&"${POINTER[0]}" && [ "$reply" = ready ] || { echo "     $reply"; return 1; }
     }
     click() {
-        local origin reply
-        origin=($(sway_node | jq -r '"\(.rect.x + .window_rect.x) \(.rect.y + .window_rect.y)"'))
-        echo "$((origin[0] + $1)) $((origin[1] + $2))" >&"${POINTER[1]}"
+        local x y reply
+        read -r x y < <(sway_node | jq -r '"\(.rect.x + .window_rect.x) \(.rect.y + .window_rect.y)"')
+        echo "$((x + $1)) $((y + $2))" >&"${POINTER[1]}"
         read -r -t 5 reply <&"${POINTER[0]}"
         sleep 0.3
     }
@@ -521,6 +521,7 @@ typing_with_input_method() { # typing_with_input_method fcitx|ibus
     start_app "im-$1" '[time2]\r\nbyou=9\r\n' || return 1
     click 100 25 # Sname(0)
     im_on && wait_for 10 im_is_on || { echo "     $1 not switched on"; return 1; }
+    sleep 0.5 # the engine takes the input context it was switched on for
     typed a && keys Return
     click 120 60 # time1(0)
     screenshot "$artifacts/input-method-$1$suffix.png"
