@@ -5,6 +5,7 @@
 #include "tollwk.h"
 
 #include "attention.h"
+#include "digitlineedit.h"
 #include "filedialog.h"
 #include "intervaltimer.h"
 #include "keysender.h"
@@ -73,15 +74,14 @@ QLabel *label(QWidget *parent, const QString &text, const QString &name, const Q
     return l;
 }
 
+// The boxes with a typing limit hold numbers and take plain keys; the sound file boxes keep
+// the input method for Japanese folder names.
 LimitedLineEdit *textBox(QWidget *parent, int limit, const QString &name, const QRect &rect,
                          const QString &accessible)
 {
-    auto *e = place(new LimitedLineEdit(limit, parent), name, rect, accessible);
-    if (limit > 0) {
-        // Digits only: an input method would otherwise turn them into full-width digits.
-        e->setAttribute(Qt::WA_InputMethodEnabled, false);
-    }
-    return e;
+    LimitedLineEdit *box =
+        limit > 0 ? new DigitLineEdit(limit, parent) : new LimitedLineEdit(limit, parent);
+    return place(box, name, rect, accessible);
 }
 
 // Qt gives a plain top-level QWidget the role of a filler; screen readers look for a frame

@@ -34,15 +34,21 @@ public:
         const int max = m_edit->m_maxTyped;
         const Before &before = m_edit->m_before;
         const QString &old = before.text;
-        if (m_edit->m_assigning || max <= 0 || input.size() <= max || input == old)
+        if (m_edit->m_assigning || input == old)
             return Acceptable;
         const qsizetype kept = old.size() - (before.to - before.from);
         const bool insertionAtCaret = input.size() >= kept
             && QStringView(input).startsWith(QStringView(old).left(before.from))
             && QStringView(input).endsWith(QStringView(old).mid(before.to));
+        const qsizetype inserted = insertionAtCaret ? input.size() - kept : 0;
+        // Mapped one for one, so the lengths and the cursor stay as they are. Undo and redo
+        // bring back text that was mapped when it was entered.
+        for (qsizetype i = before.from; i < before.from + inserted; ++i)
+            input[i] = m_edit->enteredAs(input[i]);
+        if (max <= 0 || input.size() <= max || input == old)
+            return Acceptable;
         if (!insertionAtCaret) // undo or redo: refused as a whole when it grows too long
             return input.size() > old.size() ? refuse(input, pos) : Acceptable;
-        const qsizetype inserted = input.size() - kept;
         const qsizetype fits = qBound(qsizetype(0), max - kept, inserted);
         if (fits == inserted)
             return Acceptable;

@@ -20,6 +20,10 @@ public:
     void setText(const QString &text);
 
 protected:
+    // The character that a typed, pasted, dropped or committed character enters as, before
+    // the limit counts it; text the program assigns is never mapped. As entered by default.
+    virtual QChar enteredAs(QChar c) const { return c; }
+
     void inputMethodEvent(QInputMethodEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;

@@ -173,6 +173,16 @@ void TestEntryFields::timeBoxes_data()
                                       << ".5" << m;
     QTest::newRow("paste cut to two") << h << "paste:123"
                                       << "12" << m;
+    // Full-width digits and signs, as a Japanese document holds them, enter as plain ones.
+    QTest::newRow("full-width 07 pasted") << h << "paste:０７"
+                                          << "07" << m;
+    QTest::newRow("full-width -1 pasted: value -1") << h << "paste:－１"
+                                                    << "" << h;
+    QTest::newRow("full-width +5 pasted") << h << "paste:＋５"
+                                          << "+5" << m;
+    QTest::newRow("full-width paste cut to two") << m1 << "paste:５９０"
+                                                 << "59"
+                                                 << "btn_tuika(1)";
     QTest::newRow("third digit refused") << m1 << "5"
                                          << "5" << m1;
 }
@@ -204,6 +214,9 @@ void TestEntryFields::intervalBoxes_data()
     QTest::newRow("typed minus becomes 0 first") << "hunkan"
                                                  << "-5"
                                                  << "05";
+    QTest::newRow("full-width .5 pasted") << "byoukan"
+                                          << "paste:．５"
+                                          << ".5";
     QTest::newRow("1. stays") << "hunkan"
                               << "1."
                               << "1.";
@@ -266,6 +279,13 @@ void TestEntryFields::limitOnTheEdit_data()
     row("nor may the menu's undo", s, "100", 3, 3, {"key:Backspace", "menu:Undo"}, "10", 1, s);
     row("menu undo and redo of a paste", n, "5", 0, 1, {"paste:42", "menu:Undo", "menu:Redo"}, "42",
         3, n);
+    row("full-width pasted over the whole selected text", m, "15", 0, 2, {"paste:１２"}, "12", 1,
+        "btn_tuika(0)");
+    row("full-width dropped into an empty box", h, "", 0, 0, {"drop:０７"}, "07", 1, m);
+    row("full-width dropped before a digit", h, "7", 0, 0, {"drop:０"}, "07", 1, m);
+    row("full-width input method commit", h, "", 0, 0, {"im:２３"}, "23", 1, m);
+    row("full-width kept in the sound file box", "Sname(0)", "/", 1, 1, {"paste:０７．ｗａｖ"},
+        "/０７．ｗａｖ", 1, "Sname(0)");
 }
 
 void TestEntryFields::limitOnTheEdit()
@@ -287,6 +307,13 @@ void TestEntryFields::limitOnTheEdit()
     QTEST(edit->text(), "text");
     QTEST(int(checks.count()), "checks");
     QTEST(QApplication::focusWidget()->objectName(), "focus");
+    // What an input method asks before it composes: only the sound file boxes want one.
+    QInputMethodQueryEvent query(Qt::ImEnabled | Qt::ImHints);
+    QCoreApplication::sendEvent(edit, &query);
+    const bool soundFile = box.startsWith(u"Sname");
+    QCOMPARE(query.value(Qt::ImEnabled).toBool(), soundFile);
+    QCOMPARE(query.value(Qt::ImHints).toInt() & Qt::ImhFormattedNumbersOnly,
+             soundFile ? 0 : int(Qt::ImhFormattedNumbersOnly));
 }
 
 void TestEntryFields::assigningEmptyRunsNoFurtherCheck()

@@ -468,6 +468,120 @@ attention_while_ringing() {
     close_app
 }
 
+# --- input methods, started by the scenarios that use them, each with a session bus of its
+# own that starts no services (an input method that did not come up must not be stood in
+# for by one the bus launches), and Anthy as its one Japanese input method. im_on switches
+# it on for the focused input context and im_is_on asks whether it is.
+start_input_method() { # start_input_method fcitx|ibus, then im_env holds what joins it
+    local dir="$work/input-method-$1"
+    mkdir -p "$dir/config" && chmod 700 "$dir"
+    printf '%s\n' '<busconfig><type>session</type>' "<listen>unix:path=$dir/bus</listen>" \
+        '<policy context="default"><allow send_destination="*" eavesdrop="true"/>' \
+        '<allow eavesdrop="true"/><allow own="*"/></policy></busconfig>' >"$dir/bus.conf"
+    dbus-daemon --config-file="$dir/bus.conf" --nofork --print-address=1 >"$dir/address" \
+        2>"$dir/dbus.log" &
+    pids+=($!)
+    wait_for 10 test -s "$dir/address" || return 1
+    local bus
+    bus="$(head -n 1 "$dir/address")"
+    local env=(DBUS_SESSION_BUS_ADDRESS="$bus" HOME="$dir" XDG_CONFIG_HOME="$dir/config"
+               XDG_CACHE_HOME="$dir/cache" XDG_RUNTIME_DIR="$dir")
+    if [ "$1" = fcitx ]; then
+        # The keyboard layout is the state "off", Anthy the one it switches on to.
+        mkdir -p "$dir/config/fcitx5"
+        printf '%s\n' '[Groups/0]' 'Name=Default' 'Default Layout=us' 'DefaultIM=anthy' \
+            '[Groups/0/Items/0]' 'Name=keyboard-us' '[Groups/0/Items/1]' 'Name=anthy' \
+            '[GroupOrder]' '0=Default' >"$dir/config/fcitx5/profile"
+        # Only the D-Bus front end that Qt's plugin talks to: no X11, Wayland or panel.
+        env "${env[@]}" fcitx5 --disable=all --enable=dbus,dbusfrontend,keyboard,anthy \
+            >"$dir/fcitx5.log" 2>&1 &
+        pids+=($!)
+        wait_for 10 env "${env[@]}" fcitx5-remote || return 1
+        im_on() { fcitx5-remote -o; }
+        im_is_on() { [ "$(fcitx5-remote)" = 2 ] && [ "$(fcitx5-remote -n)" = anthy ]; }
+        im_env=(DBUS_SESSION_BUS_ADDRESS="$bus" QT_IM_MODULE=fcitx)
+    else
+        # IBus Anthy starts in its Latin mode unless told otherwise; its engine is a script
+        # that needs the system's python3 with GObject bindings, whatever else is on the PATH.
+        mkdir -p "$dir/config/glib-2.0/settings"
+        printf '%s\n' '[org/freedesktop/ibus/engine/anthy/common]' 'input-mode=0' \
+            >"$dir/config/glib-2.0/settings/keyfile"
+        env "${env[@]}" GSETTINGS_BACKEND=keyfile PATH="/usr/bin:/bin:$PATH" ibus-daemon \
+            --panel=disable --emoji-extension=disable --config=disable --cache=none \
+            --address="unix:path=$dir/ibus" >"$dir/ibus.log" 2>&1 &
+        pids+=($!)
+        ibus_address() { env "${env[@]}" ibus address 2>/dev/null | grep -q '^unix:'; }
+        wait_for 10 ibus_address || return 1
+        im_on() { ibus engine anthy || :; } # fails even when it succeeds (1.5.27)
+        # The engine is a process of its own, started with the first choice of it; keys
+        # that come before it has joined the daemon's bus pass through untouched.
+        im_is_on() {
+            [ "$(ibus engine)" = anthy ] &&
+                dbus-send --address="$IBUS_ADDRESS" --print-reply --dest=org.freedesktop.DBus \
+                    /org/freedesktop/DBus org.freedesktop.DBus.ListNames |
+                grep -q '"org.freedesktop.IBus.Anthy"'
+        }
+        # Qt's plugin reads the daemon's address file, not IBUS_ADDRESS alone; the tool
+        # reads the variable.
+        im_env=(DBUS_SESSION_BUS_ADDRESS="$bus" IBUS_ADDRESS="$(env "${env[@]}" ibus address)"
+                IBUS_ADDRESS_FILE="$(compgen -G "$dir/config/ibus/bus/*" | head -n 1)"
+                QT_IM_MODULE=ibus)
+    fi
+}
+
+# A click at a point of the window, where the keyboard cannot go: the sound file boxes.
+# sway's headless seat has no mouse, so a virtual one is made before the program starts,
+# and stays, so that the program keeps its pointer between clicks.
+if [ "$server" = x11 ]; then
+    mouse() { :; }
+    click() { xdotool mousemove --window "$app_win" "$1" "$2" click 1; sleep 0.3; }
+else
+    mouse() {
+        [ -n "${POINTER_PID:-}" ] && return 0
+        coproc POINTER { /usr/bin/python3 "$(dirname "$0")/pointer.py" 1280 800 2>&1; }
+        pids+=("$POINTER_PID")
+        local reply
+        read -r -t 10 reply <&"${POINTER[0]}" && [ "$reply" = ready ] || { echo "     $reply"; return 1; }
+    }
+    click() {
+        local x y reply
+        read -r x y < <(sway_node | jq -r '"\(.rect.x + .window_rect.x) \(.rect.y + .window_rect.y)"')
+        echo "$((x + $1)) $((y + $2))" >&"${POINTER[1]}"
+        read -r -t 5 reply <&"${POINTER[0]}"
+        sleep 0.3
+    }
+fi
+in_section() { ini | awk -v s="[$1]" -v kv="$2" '/^\[/ {in_s = $0 == s} in_s && $0 == kv {found = 1} END {exit !found}'; }
+
+# With a Japanese input method switched on, the sound file boxes compose (a, Return gives
+# あ) and the hour, minute and seconds boxes take the keys as they are: four digits and
+# Space add an entry in each panel, and the seconds box takes its digit (the file says 9).
+# The sound file box composes again after them.
+typing_with_input_method() { # typing_with_input_method fcitx|ibus
+    start_input_method "$1" || { echo "     $1 did not start"; return 1; }
+    local -x "${im_env[@]}" # for the program and the input method's own tools
+    mouse || return 1
+    start_app "im-$1" '[time2]\r\nbyou=9\r\n' || return 1
+    click 100 25 # Sname(0)
+    im_on && wait_for 10 im_is_on || { echo "     $1 not switched on"; return 1; }
+    sleep 0.5 # the engine takes the input context it was switched on for
+    typed a && keys Return
+    click 120 60 # time1(0)
+    screenshot "$artifacts/input-method-$1$suffix.png"
+    typed 0730 && keys space
+    keys Tab Tab Tab Tab Tab Tab Tab # to the right hour box
+    typed 0645 && keys space
+    keys Tab Tab Tab Tab Tab Tab Tab Tab # to the seconds box
+    typed 5
+    click 292 25 # Sname(1)
+    typed ka && keys Return
+    close_app || return 1
+    in_section time 'time0=07:30' && in_section time2 'time0=06:45' && in_section time2 'byou=5' &&
+        in_section FileName 'FileName=あ' && in_section FileName2 'FileName=か'
+}
+fcitx_and_anthy() { typing_with_input_method fcitx; }
+ibus_and_anthy() { typing_with_input_method ibus; }
+
 scenario "first start without a settings file" first_start
 scenario "typing times into both panels with the keyboard only" keyboard_only
 scenario "a wrong hour and a wrong minute are emptied" wrong_hour_and_minute
@@ -477,6 +591,7 @@ scenario "a hand-edited file with odd values" hand_edited
 scenario "SIGTERM saves the settings" sigterm_saves
 scenario "a kill keeps what was typed 1.5 s before" killed_keeps_changes
 scenario "a ring asks for attention, STOP withdraws it" attention_while_ringing
+scenario "digits typed with fcitx5 and Anthy switched on" fcitx_and_anthy
 # The core scenarios above run under both display servers; those below under X11 only.
 if [ "$server" = wayland ]; then
     scenario "the compositor dies: what was typed is kept" display_dies_keeps_changes
@@ -489,6 +604,7 @@ scenario "twice the size at scale factor 2" double_size
 scenario "a notice and a ring with STOP, heard" sound_and_ring
 scenario "each list key selects where it lands, then 削除" list_keys_then_delete
 scenario "what a screen reader is told, and the list's events" screen_reader
+scenario "digits typed with IBus and Anthy switched on" ibus_and_anthy
 # Last: it ends the display server.
 scenario "the X server dies: what was typed is kept" display_dies_keeps_changes
 
