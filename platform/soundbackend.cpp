@@ -275,9 +275,11 @@ void PulseOutput::connectContext()
     }
     pa_context_set_state_callback(m_context, &PulseOutput::onContextState, this);
     m_connecting.start();
+    pa_context *context = m_context;
     // The library's default would start a server when none runs; a desk alarm never does.
-    if (pa_context_connect(m_context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
-        m_failures.report(SoundFailures::NoServer, serverError(m_context));
+    if (pa_context_connect(context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0
+        && m_context == context) { // else onContextState has already reported and released it
+        m_failures.report(SoundFailures::NoServer, serverError(context));
         unwatch(m_pending);
         releaseContext();
     }
