@@ -34,6 +34,18 @@ constexpr pa_usec_t kAheadUsec = 100000;
 // 0.3.65 can leave one unanswered after a burst of plays, which would keep the stream,
 // and the sound thread, busy for the rest of the run; past this, the stream is closed.
 constexpr pa_usec_t kDrainPatienceUsec = 2000000;
+// A stream holds a tenth of a second, so the server asks for more every few tens of ms.
+// Under such a burst the same server can also leave a stream linked to nothing, never
+// asking; past this without a request while it holds all it asked for, it is closed.
+constexpr pa_usec_t kStallPatienceUsec = 2000000;
+
+// How long the connection is kept after the last sound. PipeWire 0.3.65's pulse server
+// leaves some commands of a burst of plays unanswered (stream deletions, drains), and
+// the client library keeps a 30 s reply timeout armed for each: about 27 wake-ups a
+// second for half a minute after a soak's burst. Closing the connection frees them all,
+// and the server drops the streams it kept; a new connection costs the next play a few
+// ms, as paplay pays on every play.
+constexpr pa_usec_t kIdleConnectionUsec = 3000000;
 
 constexpr char kAppName[] = "Tollwick";
 constexpr char kAppId[] = TOLLWICK_APP_ID; // the desktop entry's name, as the icon's
@@ -217,8 +229,30 @@ void PulseOutput::takeAsks()
 
 void PulseOutput::publish()
 {
-    std::lock_guard lock(m_askMutex);
-    m_active = m_stream || m_pending.feed;
+    const bool active = m_stream || m_pending.feed;
+    {
+        std::lock_guard lock(m_askMutex);
+        m_active = active;
+    }
+    if (active && m_idleDeadline) {
+        pa_threaded_mainloop_get_api(m_loop)->time_free(m_idleDeadline);
+        m_idleDeadline = nullptr;
+    } else if (!active && m_context && !m_idleDeadline) {
+        m_idleDeadline = pa_context_rttime_new(m_context, pa_rtclock_now() + kIdleConnectionUsec,
+                                               &PulseOutput::onIdle, this);
+    }
+}
+
+void PulseOutput::onIdle(pa_mainloop_api *api, pa_time_event *event, const struct timeval *,
+                         void *self)
+{
+    auto *output = static_cast<PulseOutput *>(self);
+    if (event != output->m_idleDeadline)
+        return;
+    api->time_free(event);
+    output->m_idleDeadline = nullptr;
+    if (!output->m_stream && !output->m_pending.feed)
+        output->releaseContext();
 }
 
 void PulseOutput::watch(Watched &watched, std::shared_ptr<SoundFeed> feed)
@@ -287,6 +321,10 @@ void PulseOutput::connectContext()
 
 void PulseOutput::releaseContext()
 {
+    if (m_idleDeadline) {
+        pa_threaded_mainloop_get_api(m_loop)->time_free(m_idleDeadline);
+        m_idleDeadline = nullptr;
+    }
     if (!m_context)
         return;
     pa_context_set_state_callback(m_context, nullptr, nullptr);
@@ -353,15 +391,19 @@ void PulseOutput::startStream()
         < 0) {
         m_failures.report(SoundFailures::StreamRefused, serverError(m_context));
         releaseStream();
+        return;
     }
+    m_stallDeadline = pa_context_rttime_new(m_context, pa_rtclock_now() + kStallPatienceUsec,
+                                            &PulseOutput::onStall, this);
 }
 
 void PulseOutput::releaseStream()
 {
     unwatch(m_playing);
-    if (m_drainDeadline) {
-        pa_threaded_mainloop_get_api(m_loop)->time_free(m_drainDeadline);
-        m_drainDeadline = nullptr;
+    for (pa_time_event **deadline : {&m_drainDeadline, &m_stallDeadline}) {
+        if (*deadline)
+            pa_threaded_mainloop_get_api(m_loop)->time_free(*deadline);
+        *deadline = nullptr;
     }
     if (!m_stream)
         return;
@@ -412,6 +454,10 @@ void PulseOutput::writeMore(pa_stream *stream, size_t bytes)
 void PulseOutput::finish(pa_stream *stream)
 {
     unwatch(m_playing);
+    if (m_stallDeadline) {
+        pa_threaded_mainloop_get_api(m_loop)->time_free(m_stallDeadline);
+        m_stallDeadline = nullptr;
+    }
     pa_stream_set_write_callback(stream, nullptr, nullptr);
     pa_operation *drain = pa_stream_drain(stream, &PulseOutput::onDrained, this);
     if (!drain) {
@@ -472,8 +518,30 @@ void PulseOutput::onStreamState(pa_stream *stream, void *self)
 void PulseOutput::onWrite(pa_stream *stream, size_t bytes, void *self)
 {
     auto *output = static_cast<PulseOutput *>(self);
-    if (stream == output->m_stream && output->m_playing.feed)
-        output->writeMore(stream, bytes);
+    if (stream != output->m_stream || !output->m_playing.feed)
+        return;
+    if (output->m_stallDeadline)
+        pa_context_rttime_restart(output->m_context, output->m_stallDeadline,
+                                  pa_rtclock_now() + kStallPatienceUsec);
+    output->writeMore(stream, bytes);
+}
+
+void PulseOutput::onStall(pa_mainloop_api *, pa_time_event *event, const struct timeval *,
+                          void *self)
+{
+    auto *output = static_cast<PulseOutput *>(self);
+    if (event != output->m_stallDeadline)
+        return;
+    // Still owed samples (a slow disk): the server is waiting on the file, not stuck.
+    const size_t owed = pa_stream_writable_size(output->m_stream);
+    if (owed != size_t(-1) && owed >= output->m_playing.feed->frameBytes()) {
+        pa_context_rttime_restart(output->m_context, event, pa_rtclock_now() + kStallPatienceUsec);
+        return;
+    }
+    output->m_failures.report(SoundFailures::StreamStalled,
+                              QStringLiteral("no request from the server for 2 s; closed"));
+    output->releaseStream();
+    output->publish();
 }
 
 void PulseOutput::onDrained(pa_stream *stream, int success, void *self)

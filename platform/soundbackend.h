@@ -74,6 +74,10 @@ private:
     static void onStreamState(pa_stream *stream, void *self);
     static void onWrite(pa_stream *stream, size_t bytes, void *self);
     static void onDrained(pa_stream *stream, int success, void *self);
+    static void onStall(pa_mainloop_api *api, pa_time_event *event, const struct timeval *when,
+                        void *self);
+    static void onIdle(pa_mainloop_api *api, pa_time_event *event, const struct timeval *when,
+                       void *self);
     static void onDrainOverdue(pa_mainloop_api *api, pa_time_event *event,
                                const struct timeval *when, void *self);
 
@@ -93,6 +97,8 @@ private:
     QElapsedTimer m_connecting;
     pa_stream *m_stream = nullptr;
     pa_time_event *m_drainDeadline = nullptr; // only while a drain is pending
+    pa_time_event *m_stallDeadline = nullptr; // while the stream is fed
+    pa_time_event *m_idleDeadline = nullptr; // only while connected with nothing to play
     Watched m_playing; // feeds m_stream until the file's end
     Watched m_pending; // waits for its file or for the context
     std::vector<float> m_scratch;

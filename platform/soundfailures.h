@@ -15,7 +15,15 @@ Q_DECLARE_LOGGING_CATEGORY(lcSound)
 class SoundFailures
 {
 public:
-    enum Cause { NoServer, StreamRefused, Unreadable, WriteRefused, DrainFailed, CauseCount };
+    enum Cause {
+        NoServer,
+        StreamRefused,
+        StreamStalled,
+        Unreadable,
+        WriteRefused,
+        DrainFailed,
+        CauseCount
+    };
 
     // Logs why unless the same cause gave the same reason last time, so that a ring of a
     // file that cannot be read logs one line, not one a tick.
