@@ -5,13 +5,34 @@
 
 Q_LOGGING_CATEGORY(lcSound, "tollwick.sound", QtWarningMsg)
 
+namespace {
+// A switch rather than a table, so that a cause added without its name is a warning.
+const char *name(SoundFailures::Cause cause)
+{
+    switch (cause) {
+    case SoundFailures::NoServer:
+        return "no sound server";
+    case SoundFailures::StreamRefused:
+        return "stream refused";
+    case SoundFailures::StreamStalled:
+        return "stream stalled";
+    case SoundFailures::Unreadable:
+        return "sound file unreadable";
+    case SoundFailures::WriteRefused:
+        return "write refused";
+    case SoundFailures::DrainFailed:
+        return "drain failed";
+    case SoundFailures::CauseCount:
+        break;
+    }
+    return "sound failure";
+}
+} // namespace
+
 void SoundFailures::report(Cause cause, const QString &why)
 {
     if (m_last[cause] == why)
         return;
     m_last[cause] = why;
-    static constexpr const char *kWhat[CauseCount] = {"no sound server", "stream refused",
-                                                      "sound file unreadable", "write refused",
-                                                      "drain failed"};
-    qCInfo(lcSound, "%s: %s", kWhat[cause], qUtf8Printable(why));
+    qCInfo(lcSound, "%s: %s", name(cause), qUtf8Printable(why));
 }
