@@ -148,7 +148,7 @@ void PulseOutput::play(const QString &path)
             // than its disk would otherwise restart the open at every tick, never heard.
             std::lock_guard lock(m_askMutex);
             if (m_lastFeed && m_lastFeed->path() == path
-                && m_lastFeed->state() == SoundFeed::State::Opening)
+                && m_lastFeed->state() == SoundFeed::State::Opening && !m_lastFeed->cancelled())
                 feed = m_lastFeed;
         }
         if (!feed)
@@ -209,7 +209,12 @@ void PulseOutput::takeAsks()
     }
     if (drop)
         unwatch(m_pending);
-    if (asked && !(feed && (feed == m_pending.feed || feed == m_playing.feed))) {
+    const bool same = feed && (feed == m_pending.feed || feed == m_playing.feed);
+    // The window took over a feed that this thread has dropped since (the server went
+    // away meanwhile): the file is opened afresh.
+    if (feed && !same && feed->cancelled())
+        feed = SoundFeed::start(feed->path());
+    if (asked && !same) {
         releaseStream();
         unwatch(m_pending);
         if (feed) {

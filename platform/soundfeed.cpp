@@ -85,6 +85,12 @@ void SoundFeed::cancel()
     m_space.notify_all();
 }
 
+bool SoundFeed::cancelled() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_cancelled;
+}
+
 bool SoundFeed::atEnd() const
 {
     std::lock_guard lock(m_mutex);

@@ -48,6 +48,8 @@ public:
     size_t take(float *out, size_t maxFrames);
     bool atEnd() const;
 
+    // For a play of the same file, which may take over a feed still opening.
+    bool cancelled() const;
     // The reader stops at its next step and no more notices come. A read that is stuck
     // in the disk is left to end by itself; its thread then ends without a trace.
     void cancel();
