@@ -358,7 +358,7 @@ slow_disk_sound() {
     wait_for 10 mountpoint -q "$mnt" || { echo "     no slow disk (needs root and /dev/fuse)"; return 1; }
     local result=1
     slow_disk_steps && result=0
-    fusermount -u "$mnt"
+    fusermount -u -z "$mnt"
     return $result
 }
 slow_disk_steps() {

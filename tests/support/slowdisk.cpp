@@ -20,9 +20,11 @@ bool mountedOn(const QString &dir)
 
 SlowDisk::~SlowDisk()
 {
+    // Lazily: a reader the player left stuck in the disk may still hold a file open.
     if (m_mounted)
-        QProcess::execute(QStringLiteral("fusermount"),
-                          {QStringLiteral("-u"), m_dir.filePath(QStringLiteral("mnt"))});
+        QProcess::execute(
+            QStringLiteral("fusermount"),
+            {QStringLiteral("-u"), QStringLiteral("-z"), m_dir.filePath(QStringLiteral("mnt"))});
     if (m_fs.state() != QProcess::NotRunning) {
         m_fs.terminate();
         if (!m_fs.waitForFinished(5000))
