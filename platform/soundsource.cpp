@@ -15,6 +15,7 @@
 #include <sndfile.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -31,7 +32,11 @@ struct BlockFile {
     sf_count_t size = 0;
     sf_count_t position = 0;
     sf_count_t blockStart = 0;
-    std::vector<char> block; // the bytes from blockStart on
+    sf_count_t blockLength = 0; // the bytes from blockStart on
+    // Page-aligned: FUSE splits a read into an unaligned buffer into two requests, and a
+    // slow disk charges each.
+    std::unique_ptr<char, decltype(&std::free)> block {
+        static_cast<char *>(std::aligned_alloc(4096, size_t(kBlockBytes))), &std::free};
 
     ~BlockFile()
     {
@@ -45,13 +50,13 @@ struct BlockFile {
         auto *to = static_cast<char *>(out);
         while (done < count && position < size) {
             const sf_count_t inBlock = position - blockStart;
-            if (inBlock < 0 || inBlock >= sf_count_t(block.size())) {
+            if (inBlock < 0 || inBlock >= blockLength) {
                 if (!fill())
                     break;
                 continue;
             }
-            const sf_count_t n = std::min(count - done, sf_count_t(block.size()) - inBlock);
-            std::memcpy(to + done, block.data() + inBlock, size_t(n));
+            const sf_count_t n = std::min(count - done, blockLength - inBlock);
+            std::memcpy(to + done, block.get() + inBlock, size_t(n));
             done += n;
             position += n;
         }
@@ -63,12 +68,11 @@ struct BlockFile {
     bool fill()
     {
         const sf_count_t want = std::min(kBlockBytes, size - position);
-        block.resize(size_t(want));
         ssize_t got;
         do
-            got = ::pread(fd, block.data(), size_t(want), off_t(position));
+            got = ::pread(fd, block.get(), size_t(want), off_t(position));
         while (got < 0 && errno == EINTR);
-        block.resize(got > 0 ? size_t(got) : 0);
+        blockLength = std::max<sf_count_t>(got, 0);
         blockStart = position;
         return got > 0;
     }
@@ -104,6 +108,10 @@ std::unique_ptr<SoundSource> SoundSource::open(const QString &path, QString *why
         return nullptr;
     }
     auto file = std::make_unique<BlockFile>();
+    if (!file->block) {
+        *why = path + QStringLiteral(": no memory to read it");
+        return nullptr;
+    }
     file->fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (file->fd < 0 || ::fstat(file->fd, &st) < 0 || !S_ISREG(st.st_mode)) {
         *why = path + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(errno));
