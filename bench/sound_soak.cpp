@@ -102,6 +102,7 @@ int main(int argc, char *argv[])
     window.btn_stop->click();
     QTest::qWait(1000);
     printUse("after 10,000 ticks");
+    qCInfo(lcSoak, "a sound still playing or on its way: %s", player.isPlaying() ? "yes" : "no");
     if (argc > 2) {
         qCInfo(lcSoak, "idle now for %s s", argv[2]);
         QThread::sleep(QByteArray(argv[2]).toULong());

@@ -10,7 +10,12 @@ class SoundPlayer
 public:
     virtual ~SoundPlayer() = default;
     // Starts the file from its beginning and returns at once, cutting off whatever sound
-    // still plays. Silent on every failure (empty path, missing or unreadable file, not a
-    // sound file, no sound server); never reports, never blocks for long.
+    // still plays or is still on its way from the disk. Silent on every failure (empty
+    // path, missing or unreadable file, not a sound file, no sound server); never reports,
+    // never waits for the disk.
     virtual void play(const QString &path) = 0;
+    // Drops a sound asked for whose file is still being read, so that it is never heard
+    // when its disk answers; a sound already heard plays to its end. A player that starts
+    // every sound at once has nothing to drop.
+    virtual void dropPending() { }
 };

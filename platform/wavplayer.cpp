@@ -1,13 +1,10 @@
 // SPDX-FileCopyrightText: 2026 Tollwick developers
 // SPDX-License-Identifier: MIT
-// The file is opened and its header read on the window's thread, so an unplayable file
-// costs the sound server nothing and still cuts off the sound before it.
+// The window's side of the player: every call hands over to the sound code's own threads
+// and returns, so the window never waits on a disk or the sound server.
 #include "wavplayer.h"
 
 #include "soundbackend.h"
-#include "soundsource.h"
-
-#include <QFileInfo>
 
 WavPlayer::WavPlayer(QObject *parent)
     : QObject(parent)
@@ -24,7 +21,12 @@ bool WavPlayer::isPlaying() const
 
 void WavPlayer::play(const QString &path)
 {
-    m_output->play(SoundSource::open(path), QFileInfo(path).fileName());
+    m_output->play(path);
+}
+
+void WavPlayer::dropPending()
+{
+    m_output->dropPending();
 }
 
 // Here rather than with the other classes' moc code, so a program that never uses the

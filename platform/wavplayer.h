@@ -16,11 +16,14 @@ class WavPlayer final : public QObject, public SoundPlayer
     Q_OBJECT
 public:
     explicit WavPlayer(QObject *parent);
+    // Returns at once, also while a file's read is stuck in its disk.
     ~WavPlayer() override;
 
     void play(const QString &path) override;
+    void dropPending() override;
 
-    // True while a sound is asked for or a stream to the sound server is open.
+    // True while a sound is asked for or a stream to the sound server is open; never
+    // waits for the disk or the server.
     bool isPlaying() const;
 
 private:

@@ -385,6 +385,74 @@ sound_and_ring() {
     awk '/^burst / {t[n++]=$2} END {for (i=2;i<n;i++) {g=t[i]-t[i-1]; if (g<1800||g>2200) exit 1}}' "$work/bursts.txt"
 }
 
+# The notice's sound on a disk that sleeps 3 s in each open and read: after a click on 再生
+# the window still answers keys at once (an entry typed and added shows in the list within
+# 0.5 s), the sound comes once the disk has answered, and a close while the next play's
+# open is stuck saves and takes the window away within 2 s.
+slow_disk_sound() {
+    local src="$work/slowsrc" mnt="$work/slowmnt"
+    mkdir -p "$src" "$mnt"
+    cp "$work/notice.wav" "$src/notice.wav"
+    printf 'open=3\nread=3\n' >"$work/slowdelays"
+    /usr/bin/python3 "$(dirname "$0")/../support/slowfs.py" "$src" "$mnt" \
+        --control "$work/slowdelays" >"$work/slowfs.log" 2>&1 &
+    local fs=$!
+    pids+=("$fs")
+    wait_for 10 mountpoint -q "$mnt" || { echo "     no slow disk (needs root and /dev/fuse)"; return 1; }
+    local result=1
+    slow_disk_steps && result=0
+    fusermount -u -z "$mnt"
+    return $result
+}
+slow_disk_steps() {
+    parec --device=e2e.monitor --raw --format=s16le --rate=48000 --channels=1 --latency-msec=10 \
+        >"$work/slow.raw" &
+    local rec=$! rec_start
+    rec_start="$(date +%s%N)"
+    pids+=("$rec")
+    start_app slowdisk "[FileName]\r\nFileName=$work/slowmnt/notice.wav\r\n" || return 1
+    local list="-crop 60x90+20+50 +repage"
+    import -window "$app_win" $list "$work/list-before.png" 2>/dev/null
+    xdotool mousemove --window "$app_win" 168 9 click 1 # 再生 of the notice panel
+    local clicked keyed shown=""
+    clicked="$(date +%s%N)"
+    # 再生 took the focus; back into the hour box, and an entry typed and added
+    xdotool mousemove --window "$app_win" 120 60 click 1 key --delay 20 0 7 3 0 Return
+    keyed="$(date +%s%N)"
+    while [ $(($(date +%s%N) - keyed)) -lt 1000000000 ]; do
+        import -window "$app_win" $list "$work/list-after.png" 2>/dev/null
+        if ! compare -metric AE "$work/list-before.png" "$work/list-after.png" null: 2>/dev/null; then
+            shown="$(date +%s%N)"
+            break
+        fi
+    done
+    [ -n "$shown" ] || { echo "     the entry never showed"; return 1; }
+    echo "     entry shown $(((shown - keyed) / 1000000)) ms after the last key"
+    [ $((shown - keyed)) -le 500000000 ] || return 1
+    sleep 8
+    kill "$rec"
+    wait "$rec" 2>/dev/null
+    "$audiocheck" "$work/slow.raw" | tee "$work/slow-bursts.txt" | sed 's/^/     /'
+    local count start
+    count="$(awk '/^bursts/ {print $2}' "$work/slow-bursts.txt")"
+    start="$(awk '/^burst / {print $2; exit}' "$work/slow-bursts.txt")"
+    echo "     clicked at $(((clicked - rec_start) / 1000000)) ms of the recording"
+    # Heard once, not before the disk's 3 s open and 3 s read.
+    [ "$count" -eq 1 ] && [ "$start" -ge $(((clicked - rec_start) / 1000000 + 4000)) ] || return 1
+    xdotool mousemove --window "$app_win" 168 9 click 1
+    sleep 0.5
+    local closing gone
+    closing="$(date +%s%N)"
+    close_window
+    wait_for 2 bash -c "! xdotool search --onlyvisible --pid $app_pid --name Tollwick" &&
+        wait_for 2 ini_has 'time0=07:30' || return 1
+    gone="$(date +%s%N)"
+    echo "     window gone and settings saved $(((gone - closing) / 1000000)) ms after the close"
+    # The kernel ends the process only once the disk has answered the read it is in.
+    close_app || return 1
+    echo "     process ended $((($(date +%s%N) - closing) / 1000000)) ms after the close"
+}
+
 # Each navigation key after Tab selects the entry it lands on, also the one that already
 # has the focus frame; 削除 then deletes it, and nothing is selected afterwards.
 list_keys_then_delete() {
@@ -602,6 +670,7 @@ fi
 scenario "a close that cannot save ends with status 1 and says why" unsaved_close
 scenario "twice the size at scale factor 2" double_size
 scenario "a notice and a ring with STOP, heard" sound_and_ring
+scenario "a sound on a slow disk holds up neither keys nor the close" slow_disk_sound
 scenario "each list key selects where it lands, then 削除" list_keys_then_delete
 scenario "what a screen reader is told, and the list's events" screen_reader
 scenario "digits typed with IBus and Anthy switched on" ibus_and_anthy

@@ -1,0 +1,27 @@
+// SPDX-FileCopyrightText: 2026 Tollwick developers
+// SPDX-License-Identifier: MIT
+// A slow disk for the sound tests and benchmarks: slowfs.py mounted over a folder of its
+// own, its delays changed while it runs. Needs root and /dev/fuse.
+#pragma once
+
+#include <QProcess>
+#include <QTemporaryDir>
+
+class SlowDisk
+{
+public:
+    ~SlowDisk();
+    // False, with the reason, where FUSE or the script's module is missing.
+    bool mount(QString *error);
+    // Seconds each open and each read of a file under path() sleeps from now on.
+    void setDelays(double open, double read);
+    // A file as the program sees it, through the slow disk.
+    QString path(const QString &name) const;
+    // The same file written directly, at the speed of the disk beneath.
+    QString source(const QString &name) const;
+
+private:
+    QTemporaryDir m_dir;
+    QProcess m_fs;
+    bool m_mounted = false;
+};
