@@ -67,6 +67,9 @@ void tollwk::Timer2_Timer()
 void tollwk::btn_stop_Click()
 {
     Timer2->setInterval(0);
+    // A ring's sound whose file is still on its way from a slow disk would otherwise be
+    // heard after STOP; one already heard plays to its end.
+    m_sound.dropPending();
     m_attention->withdraw();
 }
 
