@@ -9,6 +9,7 @@
 #include "profiledocument.h"
 #include "settingsfile.h"
 #include "settingssaver.h"
+#include "slowdisk.h"
 
 #include <QtTest>
 
@@ -49,16 +50,29 @@ private Q_SLOTS:
     void slowDiskNeverHoldsTheWindow();
 
 private:
-    QString path() const { return m_dir->filePath(QStringLiteral("tollwick/tollwk.ini")); }
+    QString path() const { return m_path; }
+    // Moves the settings file onto a slow disk; false when none can be mounted here.
+    bool onSlowDisk(SlowDisk &disk);
     void writeFile(const QByteArray &bytes);
     QByteArray readFile() const;
 
     std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_path;
 };
 
 void TestSettings::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
+    m_path = m_dir->filePath(QStringLiteral("tollwick/tollwk.ini"));
+}
+
+bool TestSettings::onSlowDisk(SlowDisk &disk)
+{
+    QString error;
+    if (geteuid() != 0 || !disk.mount(&error))
+        return false;
+    m_path = disk.path(QStringLiteral("tollwick/tollwk.ini"));
+    return QDir().mkpath(QFileInfo(m_path).absolutePath());
 }
 
 void TestSettings::writeFile(const QByteArray &bytes)
@@ -617,63 +631,6 @@ QString entry(int n)
         .arg(n % 60, 2, 10, QLatin1Char('0'));
 }
 
-bool run(const QStringList &args)
-{
-    QProcess process;
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process.start(args.first(), args.mid(1));
-    return process.waitForFinished() && process.exitStatus() == QProcess::NormalExit
-        && process.exitCode() == 0;
-}
-
-// The pass-through file system of tests/support/slowfs.py over folder, whose delays a
-// line "OP=SECONDS" written to control() sets while it runs. It has no unnamed files.
-class SlowDisk
-{
-public:
-    SlowDisk(const QString &folder, const QString &work)
-        : m_folder(folder)
-        , m_source(work + QStringLiteral("/slow-source"))
-        , m_control(work + QStringLiteral("/slow-control"))
-    {
-        QDir().mkpath(m_source);
-        QDir().mkpath(folder);
-        setDelays({});
-        m_fs.setProcessChannelMode(QProcess::ForwardedChannels);
-        m_fs.start(QStringLiteral("/usr/bin/python3"),
-                   {QStringLiteral(TOLLWICK_SLOWFS), m_source, folder, QStringLiteral("--control"),
-                    m_control});
-        QDeadlineTimer deadline(10000);
-        while (!deadline.hasExpired() && m_fs.state() != QProcess::NotRunning && !isMounted())
-            QTest::qWait(50);
-    }
-    ~SlowDisk()
-    {
-        if (isMounted())
-            run({QStringLiteral("fusermount"), QStringLiteral("-u"), QStringLiteral("-z"),
-                 m_folder});
-        m_fs.waitForFinished(5000);
-    }
-    bool isMounted() const
-    {
-        QFile mounts(QStringLiteral("/proc/self/mounts"));
-        return mounts.open(QIODevice::ReadOnly)
-            && mounts.readAll().contains(" " + QFile::encodeName(m_folder) + " fuse");
-    }
-    void setDelays(const QByteArray &lines)
-    {
-        QFile control(m_control);
-        QVERIFY(control.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        control.write(lines);
-    }
-
-private:
-    QString m_folder;
-    QString m_source;
-    QString m_control;
-    QProcess m_fs;
-};
-
 } // namespace
 
 #define REQUIRE_PROCESSES()                                                                        \
@@ -758,12 +715,9 @@ void TestSettings::twoCopiesSavingAtOnce()
     QFETCH(QString, where);
     if (where != u"local" && geteuid() != 0)
         QSKIP("mounting a file system needs root");
-    std::unique_ptr<SlowDisk> disk;
-    if (where == u"fuse") {
-        disk = std::make_unique<SlowDisk>(QFileInfo(path()).absolutePath(), m_dir->path());
-        if (!disk->isMounted())
-            QSKIP("no FUSE here (python3-fusepy, /dev/fuse)");
-    }
+    SlowDisk disk;
+    if (where == u"fuse" && !onSlowDisk(disk))
+        QSKIP("no FUSE here (python3-fusepy, /dev/fuse)");
     writeFile(kHandEdited);
     const qint64 start = monotonicMs() + 1500; // both windows are up by then
     QProcess copies[2];
@@ -813,15 +767,13 @@ void TestSettings::twoCopiesSavingAtOnce()
 void TestSettings::slowDiskNeverHoldsTheWindow()
 {
     REQUIRE_PROCESSES();
-    if (geteuid() != 0)
-        QSKIP("mounting a file system needs root");
-    SlowDisk disk(QFileInfo(path()).absolutePath(), m_dir->path());
-    if (!disk.isMounted())
-        QSKIP("no FUSE here (python3-fusepy, /dev/fuse)");
+    SlowDisk disk;
+    if (!onSlowDisk(disk))
+        QSKIP("a slow disk needs root, FUSE and python3-fusepy");
     WindowFixture f(path());
     f.window->Form_Load();
     QVERIFY(f.showActive());
-    disk.setDelays("fsync=3\n");
+    disk.setFsyncDelay(3);
     typed(QStringLiteral("0730 "));
     QTest::qWait(SettingsSaver::kQuietMs + 300); // the save now waits on the disk
     QElapsedTimer waited;

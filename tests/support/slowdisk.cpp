@@ -57,9 +57,26 @@ bool SlowDisk::mount(QString *error)
 
 void SlowDisk::setDelays(double open, double read)
 {
+    m_open = open;
+    m_read = read;
+    writeDelays();
+}
+
+void SlowDisk::setFsyncDelay(double seconds)
+{
+    m_fsync = seconds;
+    writeDelays();
+}
+
+void SlowDisk::writeDelays()
+{
     QFile control(m_dir.filePath(QStringLiteral("delays")));
     if (control.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        control.write(QStringLiteral("open=%1\nread=%2\n").arg(open).arg(read).toLatin1());
+        control.write(QStringLiteral("open=%1\nread=%2\nfsync=%3\n")
+                          .arg(m_open)
+                          .arg(m_read)
+                          .arg(m_fsync)
+                          .toLatin1());
 }
 
 QString SlowDisk::path(const QString &name) const
