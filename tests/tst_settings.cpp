@@ -14,7 +14,6 @@
 #include <QtTest>
 
 #include <csignal>
-#include <ctime>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -608,13 +607,6 @@ void TestSettings::changesSavedSoonAfterABurst()
 
 namespace {
 
-qint64 monotonicMs()
-{
-    timespec now {};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return qint64(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
-}
-
 // Foreign lines that every save must keep.
 const QByteArray kHandEdited = "; my alarms\r\n[Extra]\r\nkeep=me\r\n";
 
@@ -652,7 +644,7 @@ void TestSettings::killedAtRandomMoments()
         qint64 killedAt = 0;
     };
     std::vector<Copy> copies(kCopies);
-    const qint64 start = monotonicMs();
+    const qint64 start = QDeadlineTimer::current().deadline();
     for (int i = 0; i < kCopies; ++i) {
         Copy &copy = copies[size_t(i)];
         copy.path = m_dir->filePath(QStringLiteral("copy%1/tollwk.ini").arg(i));
@@ -666,10 +658,10 @@ void TestSettings::killedAtRandomMoments()
                             {QStringLiteral("bursts"), copy.path, QString::number(i + 1)});
     }
     for (Copy &copy : copies) {
-        while (monotonicMs() < copy.killAt)
+        while (QDeadlineTimer::current().deadline() < copy.killAt)
             QTest::qWait(5);
         ::kill(pid_t(copy.process->processId()), SIGKILL);
-        copy.killedAt = monotonicMs();
+        copy.killedAt = QDeadlineTimer::current().deadline();
         QVERIFY(copy.process->waitForFinished(5000));
     }
     for (Copy &copy : copies) {
@@ -719,7 +711,7 @@ void TestSettings::twoCopiesSavingAtOnce()
     if (where == u"fuse" && !onSlowDisk(disk))
         QSKIP("no FUSE here (python3-fusepy, /dev/fuse)");
     writeFile(kHandEdited);
-    const qint64 start = monotonicMs() + 1500; // both windows are up by then
+    const qint64 start = QDeadlineTimer::current().deadline() + 1500; // both windows are up by then
     QProcess copies[2];
     for (int panel = 0; panel < 2; ++panel) {
         QStringList command = {QStringLiteral(TOLLWICK_SETTINGS_CHURN), QStringLiteral("rounds"),
@@ -742,7 +734,7 @@ void TestSettings::twoCopiesSavingAtOnce()
         // Through FUSE's paths a look in the instant of a rename may find no file at all.
         QFile file(path());
         const QByteArray text = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-        if (file.isOpen() && monotonicMs() > start) {
+        if (file.isOpen() && QDeadlineTimer::current().deadline() > start) {
             QVERIFY2(text == kHandEdited || isComplete(text),
                      (QByteArray::number(text.size()) + " bytes: " + text.right(200)).constData());
             ++looks;

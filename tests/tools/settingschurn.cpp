@@ -1,7 +1,8 @@
 // SPDX-FileCopyrightText: 2026 Tollwick developers
 // SPDX-License-Identifier: MIT
 // A window that changes its settings on a schedule, for the tests that kill it or run two
-// of it at once. Prints each change as "<n> <monotonic ms>" once it is made.
+// of it at once. Prints each change as "<n> <ms>" once it is made, on the monotonic clock
+// that QDeadlineTimer reads, which every process shares.
 //   settingschurn bursts PATH SEED        200 notices added in bursts, then waits forever
 //   settingschurn rounds PATH PANEL START  100 rounds, one every 40 ms from START (ms on
 //                                          the monotonic clock): an entry added, then saved
@@ -11,28 +12,21 @@
 #include "limitedlineedit.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QRandomGenerator>
 #include <QTimer>
 
 #include <cstdio>
-#include <ctime>
 #include <functional>
 
 namespace {
-
-qint64 monotonicMs()
-{
-    timespec now {};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return qint64(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
-}
 
 void add(tollwk &window, qint16 panel, int n)
 {
     window.time1[panel]->setText(QString::number(n / 60 % 24).rightJustified(2, u'0'));
     window.time2[panel]->setText(QString::number(n % 60).rightJustified(2, u'0'));
     window.btn_tuika_Click(panel);
-    std::printf("%d %lld\n", n, monotonicMs());
+    std::printf("%d %lld\n", n, static_cast<long long>(QDeadlineTimer::current().deadline()));
     std::fflush(stdout);
 }
 
@@ -57,7 +51,7 @@ int rounds(tollwk &window, const QString &path, qint16 panel, qint64 start)
 {
     int failures = 0;
     for (int round = 0; round < 100; ++round) {
-        while (monotonicMs() < start + round * 40)
+        while (QDeadlineTimer::current().deadline() < start + round * 40)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         add(window, panel, round);
         QString error;
