@@ -5,10 +5,11 @@
 // sound (soundfeed.cpp); the sound thread takes their samples from memory. The window's
 // thread never takes the loop's lock: a play is handed over under a mutex of its own and
 // announced through an eventfd the loop watches, so neither the disk nor the server can
-// hold the window. The thread and the connection are made at the first play; a
-// connection that failed (server gone or restarting) is dropped and made again at the
-// next play, so nothing retries or polls while no sound is asked for. Nothing here
-// touches Qt widgets.
+// hold the window. The thread and the connection are made at the first play and kept:
+// a new connection reads the client configuration and the cookie from the home folder on
+// the sound thread, and a network home that hangs must not silence a ring. A connection
+// that failed (server gone or restarting) is dropped and made again at the next play, so
+// nothing retries or polls while no sound is asked for. Nothing here touches Qt widgets.
 #include "soundbackend.h"
 
 #include "soundfeed.h"
@@ -22,6 +23,9 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -30,21 +34,23 @@ namespace {
 // A connection still not ready after this long is taken for a server that hangs.
 constexpr qint64 kConnectPatienceMs = 2000;
 constexpr pa_usec_t kAheadUsec = 100000;
+// Both limits below count only once the server has started to play the stream: before
+// that the output may be suspended or still waking (a Bluetooth headset, HDMI), and the
+// stream waits for it as long as it takes, as paplay's does.
 // A drain normally ends within the tenth of a second the stream holds ahead. PipeWire
 // 0.3.65 can leave one unanswered after a burst of plays, which would keep the stream,
 // and the sound thread, busy for the rest of the run; past this, the stream is closed.
 constexpr pa_usec_t kDrainPatienceUsec = 2000000;
-// A stream holds a tenth of a second, so the server asks for more every few tens of ms.
-// Under such a burst the same server can also leave a stream linked to nothing, never
-// asking; past this without a request while it holds all it asked for, it is closed.
+// A stream holds a tenth of a second, so a playing server asks for more every few tens
+// of ms. Under such a burst the same server can also stop asking; past this without a
+// request while it holds all it asked for, the stream is closed.
 constexpr pa_usec_t kStallPatienceUsec = 2000000;
 
-// How long the connection is kept after the last sound. PipeWire 0.3.65's pulse server
-// leaves some commands of a burst of plays unanswered (stream deletions, drains), and
-// the client library keeps a 30 s reply timeout armed for each: about 27 wake-ups a
-// second for half a minute after a soak's burst. Closing the connection frees them all,
-// and the server drops the streams it kept; a new connection costs the next play a few
-// ms, as paplay pays on every play.
+// How long after the last sound the connection is looked at. PipeWire 0.3.65's pulse
+// server leaves some stream deletions of a burst of plays unanswered, and the client
+// library keeps a 30 s reply timeout armed for each: about 27 wake-ups a second for half
+// a minute after a soak's burst. When deletions are still unanswered this long after the
+// last sound, the connection is closed, which frees them all; otherwise it is kept.
 constexpr pa_usec_t kIdleConnectionUsec = 3000000;
 
 constexpr char kAppName[] = "Tollwick";
@@ -107,9 +113,13 @@ PulseOutput::~PulseOutput()
 
 bool PulseOutput::startLoop()
 {
+    // No sound thread runs yet, so the failures are the window thread's to log.
     m_askNotifier = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    if (m_askNotifier < 0)
+    if (m_askNotifier < 0) {
+        m_failures.report(SoundFailures::OutOfResources,
+                          QStringLiteral("no eventfd: ") + QString::fromLocal8Bit(strerror(errno)));
         return false;
+    }
     m_loop = pa_threaded_mainloop_new();
     if (m_loop) {
         pa_threaded_mainloop_set_name(m_loop, "tollwick-sound");
@@ -124,7 +134,7 @@ bool PulseOutput::startLoop()
         pa_threaded_mainloop_free(m_loop);
         m_loop = nullptr;
     }
-    qCInfo(lcSound, "no sound thread");
+    m_failures.report(SoundFailures::OutOfResources, QStringLiteral("no sound thread"));
     ::close(m_askNotifier);
     m_askNotifier = -1;
     return false;
@@ -256,12 +266,17 @@ void PulseOutput::onIdle(pa_mainloop_api *api, pa_time_event *event, const struc
         return;
     api->time_free(event);
     output->m_idleDeadline = nullptr;
-    if (!output->m_stream && !output->m_pending.feed)
+    if (!output->m_stream && !output->m_pending.feed && !output->m_retiring.empty())
         output->releaseContext();
 }
 
 void PulseOutput::watch(Watched &watched, std::shared_ptr<SoundFeed> feed)
 {
+    // A feed made at the descriptor limit has nothing to watch: it failed at its start.
+    if (feed->notifier() < 0) {
+        m_failures.report(SoundFailures::OutOfResources, feed->failure());
+        return;
+    }
     pa_mainloop_api *api = pa_threaded_mainloop_get_api(m_loop);
     watched.event =
         api->io_new(api, feed->notifier(), PA_IO_EVENT_INPUT, &PulseOutput::onFeed, this);
@@ -308,7 +323,7 @@ void PulseOutput::connectContext()
     m_context = pa_context_new_with_proplist(pa_threaded_mainloop_get_api(m_loop), kAppName, props);
     pa_proplist_free(props);
     if (!m_context) {
-        m_failures.report(SoundFailures::NoServer, QStringLiteral("no client context"));
+        m_failures.report(SoundFailures::OutOfResources, QStringLiteral("no client context"));
         unwatch(m_pending);
         return;
     }
@@ -330,6 +345,10 @@ void PulseOutput::releaseContext()
         pa_threaded_mainloop_get_api(m_loop)->time_free(m_idleDeadline);
         m_idleDeadline = nullptr;
     }
+    for (pa_stream *stream : std::exchange(m_retiring, {})) {
+        pa_stream_set_state_callback(stream, nullptr, nullptr);
+        pa_stream_unref(stream);
+    }
     if (!m_context)
         return;
     pa_context_set_state_callback(m_context, nullptr, nullptr);
@@ -347,7 +366,9 @@ void PulseOutput::tryStart()
     case SoundFeed::State::Opening:
         return;
     case SoundFeed::State::Failed:
-        m_failures.report(SoundFailures::Unreadable, feed->failure());
+        m_failures.report(feed->outOfResources() ? SoundFailures::OutOfResources
+                                                 : SoundFailures::Unreadable,
+                          feed->failure());
         unwatch(m_pending);
         return;
     case SoundFeed::State::Ready:
@@ -358,6 +379,7 @@ void PulseOutput::tryStart()
             return;
         }
         m_failures.clear(SoundFailures::Unreadable);
+        m_failures.clear(SoundFailures::OutOfResources);
         if (m_context && pa_context_get_state(m_context) == PA_CONTEXT_READY)
             startStream();
         return; // else onContextState starts it when the context is ready
@@ -370,7 +392,9 @@ void PulseOutput::startStream()
     const SoundFeed &feed = *m_playing.feed;
     const QByteArray name = QFileInfo(feed.path()).fileName().toUtf8();
     pa_proplist *props = identity();
-    pa_proplist_sets(props, PA_PROP_MEDIA_ROLE, "event");
+    // Not "event": desktops mute that role with their alert-sound slider (GNOME's "System
+    // Sounds", Plasma's "Notification Sounds"), which must not silence an alarm.
+    pa_proplist_sets(props, PA_PROP_MEDIA_ROLE, "alarm");
     pa_proplist_sets(props, PA_PROP_MEDIA_NAME, name.constData());
     m_stream = pa_stream_new_with_proplist(m_context, name.constData(), &feed.sampleSpec(),
                                            &feed.channelMap(), props);
@@ -380,8 +404,11 @@ void PulseOutput::startStream()
         unwatch(m_playing);
         return;
     }
+    m_started = false;
+    m_draining = false;
     pa_stream_set_state_callback(m_stream, &PulseOutput::onStreamState, this);
     pa_stream_set_write_callback(m_stream, &PulseOutput::onWrite, this);
+    pa_stream_set_started_callback(m_stream, &PulseOutput::onStarted, this);
     // The library's default asks for 2 s ahead; on PipeWire that starts the sound about
     // 10 ms later than a tenth of a second does, which is still plenty against gaps.
     pa_buffer_attr buffer;
@@ -398,8 +425,6 @@ void PulseOutput::startStream()
         releaseStream();
         return;
     }
-    m_stallDeadline = pa_context_rttime_new(m_context, pa_rtclock_now() + kStallPatienceUsec,
-                                            &PulseOutput::onStall, this);
 }
 
 void PulseOutput::releaseStream()
@@ -410,14 +435,49 @@ void PulseOutput::releaseStream()
             pa_threaded_mainloop_get_api(m_loop)->time_free(*deadline);
         *deadline = nullptr;
     }
-    if (!m_stream)
+    if (m_stream)
+        retire(std::exchange(m_stream, nullptr));
+}
+
+// A stream is deleted on the server only once it exists there: one still being created
+// is kept until it is, then deleted. Those whose deletion is unanswered are counted by
+// m_retiring, which the idle deadline looks at.
+void PulseOutput::retire(pa_stream *stream)
+{
+    pa_stream_set_write_callback(stream, nullptr, nullptr);
+    pa_stream_set_started_callback(stream, nullptr, nullptr);
+    const bool connected = m_context && pa_context_get_state(m_context) == PA_CONTEXT_READY;
+    const pa_stream_state_t state = pa_stream_get_state(stream);
+    // Disconnecting also cancels a drain still pending, whose callback then never comes.
+    if (connected
+        && (state == PA_STREAM_CREATING
+            || (state == PA_STREAM_READY && pa_stream_disconnect(stream) >= 0))) {
+        pa_stream_set_state_callback(stream, &PulseOutput::onRetiring, this);
+        m_retiring.push_back(stream);
         return;
-    pa_stream_set_state_callback(m_stream, nullptr, nullptr);
-    pa_stream_set_write_callback(m_stream, nullptr, nullptr);
-    // Also cancels a drain still pending, whose callback then never comes.
-    pa_stream_disconnect(m_stream);
-    pa_stream_unref(m_stream);
-    m_stream = nullptr;
+    }
+    pa_stream_set_state_callback(stream, nullptr, nullptr);
+    pa_stream_unref(stream);
+}
+
+void PulseOutput::onRetiring(pa_stream *stream, void *self)
+{
+    auto *output = static_cast<PulseOutput *>(self);
+    switch (pa_stream_get_state(stream)) {
+    case PA_STREAM_READY: // created after it was cut off
+        if (pa_stream_disconnect(stream) >= 0)
+            return;
+        break;
+    case PA_STREAM_FAILED:
+    case PA_STREAM_TERMINATED:
+        break;
+    default:
+        return;
+    }
+    auto &retiring = output->m_retiring;
+    retiring.erase(std::remove(retiring.begin(), retiring.end(), stream), retiring.end());
+    pa_stream_set_state_callback(stream, nullptr, nullptr);
+    pa_stream_unref(stream); // the library holds its own reference while it calls us
 }
 
 // Written from a buffer of the program's own, which the library copies, rather than into
@@ -472,8 +532,27 @@ void PulseOutput::finish(pa_stream *stream)
         return;
     }
     pa_operation_unref(drain);
-    m_drainDeadline = pa_context_rttime_new(m_context, pa_rtclock_now() + kDrainPatienceUsec,
-                                            &PulseOutput::onDrainOverdue, this);
+    m_draining = true;
+    if (m_started)
+        m_drainDeadline = pa_context_rttime_new(m_context, pa_rtclock_now() + kDrainPatienceUsec,
+                                                &PulseOutput::onDrainOverdue, this);
+}
+
+// The server has begun to take samples: from now on a silence of the server is a fault,
+// not an output that is waking.
+void PulseOutput::onStarted(pa_stream *stream, void *self)
+{
+    auto *output = static_cast<PulseOutput *>(self);
+    if (stream != output->m_stream || output->m_started)
+        return;
+    output->m_started = true;
+    if (output->m_playing.feed && !output->m_stallDeadline)
+        output->m_stallDeadline = pa_context_rttime_new(
+            output->m_context, pa_rtclock_now() + kStallPatienceUsec, &PulseOutput::onStall, self);
+    if (output->m_draining && !output->m_drainDeadline)
+        output->m_drainDeadline =
+            pa_context_rttime_new(output->m_context, pa_rtclock_now() + kDrainPatienceUsec,
+                                  &PulseOutput::onDrainOverdue, self);
 }
 
 void PulseOutput::onContextState(pa_context *context, void *self)

@@ -61,6 +61,7 @@ private:
     void tryStart();
     void startStream();
     void releaseStream();
+    void retire(pa_stream *stream);
     void watch(Watched &watched, std::shared_ptr<SoundFeed> feed);
     void unwatch(Watched &watched);
     void writeMore(pa_stream *stream, size_t bytes);
@@ -73,6 +74,8 @@ private:
     static void onContextState(pa_context *context, void *self);
     static void onStreamState(pa_stream *stream, void *self);
     static void onWrite(pa_stream *stream, size_t bytes, void *self);
+    static void onStarted(pa_stream *stream, void *self);
+    static void onRetiring(pa_stream *stream, void *self);
     static void onDrained(pa_stream *stream, int success, void *self);
     static void onStall(pa_mainloop_api *api, pa_time_event *event, const struct timeval *when,
                         void *self);
@@ -96,6 +99,9 @@ private:
     pa_context *m_context = nullptr;
     QElapsedTimer m_connecting;
     pa_stream *m_stream = nullptr;
+    bool m_started = false; // the server has begun to play m_stream
+    bool m_draining = false; // m_stream holds the file's end; its drain is asked for
+    std::vector<pa_stream *> m_retiring; // cut off; their deletion not yet answered
     pa_time_event *m_drainDeadline = nullptr; // only while a drain is pending
     pa_time_event *m_stallDeadline = nullptr; // while the stream is fed
     pa_time_event *m_idleDeadline = nullptr; // only while connected with nothing to play

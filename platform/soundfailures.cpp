@@ -22,6 +22,8 @@ const char *name(SoundFailures::Cause cause)
         return "write refused";
     case SoundFailures::DrainFailed:
         return "drain failed";
+    case SoundFailures::OutOfResources:
+        return "out of descriptors or threads";
     case SoundFailures::CauseCount:
         break;
     }

@@ -22,6 +22,7 @@ public:
         Unreadable,
         WriteRefused,
         DrainFailed,
+        OutOfResources,
         CauseCount
     };
 

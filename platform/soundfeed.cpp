@@ -10,6 +10,7 @@
 #include "soundsource.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <sys/eventfd.h>
 #include <system_error>
@@ -41,13 +42,16 @@ std::shared_ptr<SoundFeed> SoundFeed::start(const QString &path)
     std::shared_ptr<SoundFeed> feed(new SoundFeed(path));
     if (feed->m_notifier < 0) {
         feed->m_state = State::Failed;
-        feed->m_failure = QStringLiteral("no eventfd for the reader");
+        feed->m_outOfResources = true;
+        feed->m_failure = QStringLiteral("no eventfd for the reader: ")
+            + QString::fromLocal8Bit(std::strerror(errno));
         return feed;
     }
     try {
         std::thread(&SoundFeed::run, feed).detach();
     } catch (const std::system_error &error) {
         feed->m_state = State::Failed;
+        feed->m_outOfResources = true;
         feed->m_failure =
             QStringLiteral("no reader thread: ") + QString::fromLocal8Bit(error.what());
     }
@@ -76,6 +80,12 @@ QString SoundFeed::failure() const
 {
     std::lock_guard lock(m_mutex);
     return m_failure;
+}
+
+bool SoundFeed::outOfResources() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_outOfResources;
 }
 
 void SoundFeed::cancel()

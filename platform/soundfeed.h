@@ -38,6 +38,8 @@ public:
 
     State state() const;
     QString failure() const;
+    // Failed for want of a descriptor or a thread, not for the file's sake.
+    bool outOfResources() const;
     // Valid from Ready on.
     const pa_sample_spec &sampleSpec() const { return m_spec; }
     const pa_channel_map &channelMap() const { return m_map; }
@@ -69,6 +71,7 @@ private:
     std::condition_variable m_space; // the reader waits here while the buffer is full
     State m_state = State::Opening;
     QString m_failure;
+    bool m_outOfResources = false;
     bool m_cancelled = false;
     bool m_starved = false; // take() found nothing while the file goes on
     bool m_ended = false; // the reader has put the file's last frame in the buffer

@@ -113,8 +113,13 @@ std::unique_ptr<SoundSource> SoundSource::open(const QString &path, QString *why
         return nullptr;
     }
     file->fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (file->fd < 0 || ::fstat(file->fd, &st) < 0 || !S_ISREG(st.st_mode)) {
+    if (file->fd < 0 || ::fstat(file->fd, &st) < 0) {
         *why = path + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(errno));
+        return nullptr;
+    }
+    // Replaced by something else between the stat and the open: errno says nothing here.
+    if (!S_ISREG(st.st_mode)) {
+        *why = path + QStringLiteral(": not a readable file");
         return nullptr;
     }
     file->size = sf_count_t(st.st_size);

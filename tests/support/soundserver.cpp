@@ -10,6 +10,12 @@
 #include <QFile>
 #include <QThread>
 
+#include <QScopeGuard>
+
+#include <pulse/context.h>
+#include <pulse/ext-stream-restore.h>
+#include <pulse/mainloop.h>
+
 #include <csignal>
 
 SoundServer::Kind SoundServer::kindFromEnvironment()
@@ -66,7 +72,10 @@ bool SoundServer::start(QString *error)
                      QStringLiteral("--load=module-null-sink sink_name=") + sink()
                          + QStringLiteral(" rate=48000"),
                      QStringLiteral("--load=module-native-protocol-unix auth-anonymous=1 socket=")
-                         + m_dir.filePath(QStringLiteral("pulse/native"))})) {
+                         + m_dir.filePath(QStringLiteral("pulse/native")),
+                     // As a desktop's default script loads it: the volumes and mutes of
+                     // the sound settings' sliders live there.
+                     QStringLiteral("--load=module-stream-restore")})) {
             *error = QStringLiteral("pulseaudio did not start");
             return false;
         }
@@ -152,6 +161,62 @@ bool SoundServer::pactl(const QStringList &arguments, QByteArray *output) const
     return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
 }
 
+bool SoundServer::holdOutput(bool hold)
+{
+    if (m_kind == Kind::PulseAudio)
+        return pactl({QStringLiteral("suspend-sink"), sink(), hold ? "1" : "0"});
+    for (const auto &process : m_server) {
+        if (process->program() == QLatin1String("wireplumber"))
+            return ::kill(pid_t(process->processId()), hold ? SIGSTOP : SIGCONT) == 0;
+    }
+    return false;
+}
+
+bool SoundServer::setRoleMuted(const QByteArray &role, bool muted) const
+{
+    pa_mainloop *loop = pa_mainloop_new();
+    pa_context *context = pa_context_new(pa_mainloop_get_api(loop), "tollwick-test-settings");
+    const auto cleanup = qScopeGuard([&] {
+        pa_context_disconnect(context);
+        pa_context_unref(context);
+        pa_mainloop_free(loop);
+    });
+    const QByteArray server = address().toLocal8Bit();
+    if (pa_context_connect(context, server.constData(), PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
+        return false;
+    const QDeadlineTimer deadline(5000);
+    while (pa_context_get_state(context) != PA_CONTEXT_READY) {
+        if (!PA_CONTEXT_IS_GOOD(pa_context_get_state(context)) || deadline.hasExpired())
+            return false;
+        pa_mainloop_iterate(loop, 0, nullptr);
+        QThread::msleep(1);
+    }
+    const QByteArray name = "sink-input-by-media-role:" + role;
+    pa_ext_stream_restore_info entry = {};
+    entry.name = name.constData();
+    pa_channel_map_init_mono(&entry.channel_map);
+    pa_cvolume_set(&entry.volume, 1, PA_VOLUME_NORM);
+    entry.mute = muted;
+    struct Result {
+        bool done = false;
+        bool success = false;
+    } result;
+    pa_operation *write = pa_ext_stream_restore_write(
+        context, PA_UPDATE_REPLACE, &entry, 1, 1,
+        [](pa_context *, int success, void *data) {
+            *static_cast<Result *>(data) = {true, success != 0};
+        },
+        &result);
+    if (!write)
+        return false;
+    while (!result.done && !deadline.hasExpired()) {
+        pa_mainloop_iterate(loop, 0, nullptr);
+        QThread::msleep(1);
+    }
+    pa_operation_unref(write);
+    return result.success;
+}
+
 void SoundServer::kill()
 {
     // The PulseAudio-protocol server first, so clients see one clean loss.
@@ -233,6 +298,13 @@ bool MonitorRecorder::start(bool waitForSamples)
         m_recorded += m_parec.readAllStandardOutput();
     }
     return m_recorded.size() >= 4800;
+}
+
+double MonitorRecorder::recordedMs()
+{
+    m_parec.waitForReadyRead(20);
+    m_recorded += m_parec.readAllStandardOutput();
+    return m_recorded.size() / 2 * 1000.0 / 48000;
 }
 
 QList<qint16> MonitorRecorder::stop()

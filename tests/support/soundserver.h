@@ -32,6 +32,13 @@ public:
     QString address() const; // for PULSE_SERVER
     // Runs pactl against this server; false when it fails.
     bool pactl(const QStringList &arguments, QByteArray *output = nullptr) const;
+    // Holds every new stream back from the output, or lets them go: PulseAudio suspends
+    // the sink (a slow-waking output; PipeWire would wake it for the next stream), and
+    // PipeWire's session manager is stopped, so that no stream is linked to an output.
+    bool holdOutput(bool hold);
+    // Mutes or unmutes every stream of a media role as a desktop's sound settings do: an
+    // entry "sink-input-by-media-role:ROLE" written through the stream-restore extension.
+    bool setRoleMuted(const QByteArray &role, bool muted) const;
     static QString sink() { return QStringLiteral("tollwick_test"); }
     // Starts parec recording sink's monitor on this server as 48 kHz mono 16-bit samples,
     // asking the server for latencyMs between samples and their delivery.
@@ -57,6 +64,9 @@ public:
     // Returns once samples arrive, or without waitForSamples once the server lists the
     // recording (only when it is the one recording on that server).
     bool start(bool waitForSamples = true);
+    // How much has been recorded so far, in ms of the recording: where the next sound will
+    // be found. An output that sleeps records nothing meanwhile.
+    double recordedMs();
     // Stops and returns the samples recorded.
     QList<qint16> stop();
 
