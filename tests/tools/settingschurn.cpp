@@ -4,12 +4,21 @@
 // of it at once. Prints each change as "<n> <ms>" once it is made, on the monotonic clock
 // that QDeadlineTimer reads, which every process shares.
 //   settingschurn bursts PATH SEED        200 notices added in bursts, then waits forever
-//   settingschurn rounds PATH PANEL START  100 rounds, one every 40 ms from START (ms on
-//                                          the monotonic clock): an entry added, then saved
+//   settingschurn rounds PATH PANEL START [HOW]
+//       100 rounds, one every 40 ms from START (ms on the monotonic clock), each adding an
+//       entry; HOW is how they reach the file:
+//       save     each round saved at once, waiting for another copy's lock as a close does
+//       save=MS  the same with the wait for the lock cut to MS; a save that finds it held
+//                prints "put off" and is left to the next round; the last waits as a close
+//       nolock   each round written by the atomic write alone, without the lock
+//       window   the window's own saves after each change, with a pause of 0.6 s after
+//                every 20 rounds for them to start; then the window is closed
+//       A save that fails prints "failed" and the reason.
 #include "settingsfile.h"
 #include "windowfixture.h"
 
 #include "limitedlineedit.h"
+#include "profiledocument.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -47,19 +56,54 @@ void bursts(tollwk &window, quint32 seed)
     (*next)(0, random->bounded(1, 13));
 }
 
-int rounds(tollwk &window, const QString &path, qint16 panel, qint64 start)
+// The file as saveSettingsFile writes it, without the lock.
+SaveResult saveUnlocked(const QString &path, const SettingsSnapshot &settings, QString *error)
 {
+    std::optional<ProfileDocument> doc = ProfileDocument::fromFile(path, error);
+    if (!doc)
+        return SaveResult::Failed;
+    writeSettings(*doc, settings);
+    return doc->save(path, error) ? SaveResult::Saved : SaveResult::Failed;
+}
+
+int rounds(tollwk &window, const QString &path, qint16 panel, qint64 start, const QString &how)
+{
+    const bool byWindow = how == u"window";
     int failures = 0;
     for (int round = 0; round < 100; ++round) {
-        while (QDeadlineTimer::current().deadline() < start + round * 40)
+        const qint64 due = start + round * 40 + (byWindow ? round / 20 * 600 : 0);
+        while (QDeadlineTimer::current().deadline() < due)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         add(window, panel, round);
+        if (byWindow)
+            continue;
         QString error;
-        if (!saveSettingsFile(path, window.settingsSnapshot(), &error)) {
+        SaveResult result;
+        if (how == u"nolock") {
+            result = saveUnlocked(path, window.settingsSnapshot(), &error);
+        } else {
+            const bool last = round == 99;
+            const int wait =
+                how.startsWith(u"save=") && !last ? how.mid(5).toInt() : kSettingsLockWaitMs;
+            result = saveSettingsFile(path, window.settingsSnapshot(), &error, wait);
+            if (result == SaveResult::LockHeld && !last) {
+                std::printf("put off %d\n", round);
+                continue;
+            }
+        }
+        if (result != SaveResult::Saved) {
             std::printf("failed %s\n", qPrintable(error));
             ++failures;
         }
     }
+    if (byWindow) {
+        window.close();
+        if (!window.lastSaveSucceeded()) {
+            std::printf("failed at the close\n");
+            ++failures;
+        }
+    }
+    std::fflush(stdout);
     return failures == 0 ? 0 : 1;
 }
 
@@ -70,13 +114,15 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() < 4) {
-        std::fprintf(stderr, "usage: settingschurn bursts PATH SEED | rounds PATH PANEL START\n");
+        std::fprintf(stderr,
+                     "usage: settingschurn bursts PATH SEED | rounds PATH PANEL START [HOW]\n");
         return 2;
     }
     WindowFixture f(args[2]);
     f.window->Form_Load();
     if (args[1] == u"rounds" && args.size() >= 5)
-        return rounds(*f.window, args[2], qint16(args[3].toInt()), args[4].toLongLong());
+        return rounds(*f.window, args[2], qint16(args[3].toInt()), args[4].toLongLong(),
+                      args.value(5, QStringLiteral("save")));
     bursts(*f.window, args[3].toUInt());
     return app.exec();
 }
