@@ -66,7 +66,7 @@ private:
     QTimer m_quiet;
     QElapsedTimer m_firstChange; // valid while a change waits to be saved
     bool m_finished = false;
-    bool m_threadFailed = false; // the last start of the thread failed, and said so
+    bool m_threadFailed = false; // a start of the thread has failed, and said so
 
     std::thread m_thread; // started at the first save
     std::mutex m_mutex;

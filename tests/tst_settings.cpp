@@ -295,8 +295,8 @@ void TestSettings::filesReadAndSavedBack_data()
     QTest::newRow("mode 0444") << "utf8-lf.ini" << 0444 << none
                                << (root ? saved : QStringLiteral("utf8-lf.ini")) << root << -1
                                << false;
-    QTest::newRow("lock left by a copy that lives 1.5 s on: waited for")
-        << "utf8-lf.ini" << 0644 << none << saved << true << 1500 << false;
+    QTest::newRow("lock left by a copy that lives 1 s on: waited for")
+        << "utf8-lf.ini" << 0644 << none << saved << true << 1000 << false;
     QTest::newRow("lock left by a copy that has ended: taken over")
         << "utf8-lf.ini" << 0644 << none << saved << true << 0 << false;
     QTest::newRow("temporary files left: the ended copy's removed, the live one's kept")
