@@ -8,9 +8,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -54,12 +57,61 @@ bool writeAll(int fd, QByteArrayView bytes, int *code)
     return true;
 }
 
+// The temporary names of a file: ".<name>.<pid>.<random>.saving" beside it. The process id
+// tells a later replacement whether the file may still be in use; the random part keeps
+// two replacements in one process, or in two processes with one id in two namespaces,
+// apart.
+class TemporaryNames
+{
+public:
+    TemporaryNames(const QByteArray &folder, const QByteArray &name)
+        : m_prefix(folder + "/." + name + '.' + QByteArray::number(::getpid()) + '.')
+    {
+    }
+    QByteArray next() const
+    {
+        return m_prefix
+            + QByteArray::number(QRandomGenerator::global()->generate(), 16).rightJustified(8, '0')
+            + ".saving";
+    }
+
+private:
+    QByteArray m_prefix;
+};
+
+// Removes what replacements of the file left when their process was killed. The file of a
+// process that lives is kept: it may be writing it now.
+void removeLeftovers(const QByteArray &folder, const QByteArray &name)
+{
+    DIR *dir = ::opendir(folder.constData());
+    if (!dir)
+        return;
+    const QByteArray prefix = '.' + name + '.';
+    // The one name that versions before this one used for every save.
+    const QByteArray shared = prefix + "saving";
+    while (const dirent *entry = ::readdir(dir)) {
+        const QByteArrayView file(entry->d_name);
+        if (file == shared) {
+            ::unlinkat(::dirfd(dir), entry->d_name, 0);
+            continue;
+        }
+        if (!file.startsWith(prefix) || !file.endsWith(".saving"))
+            continue;
+        const QByteArrayView rest = file.sliced(prefix.size());
+        bool ok = false;
+        const qlonglong pid = rest.first(qMax<qsizetype>(rest.indexOf('.'), 0)).toLongLong(&ok);
+        if (ok && pid > 0 && ::kill(pid_t(pid), 0) != 0 && errno == ESRCH)
+            ::unlinkat(::dirfd(dir), entry->d_name, 0);
+    }
+    ::closedir(dir);
+}
+
 class NewFile
 {
 public:
-    NewFile(QByteArray folder, QByteArray temporary)
+    NewFile(QByteArray folder, TemporaryNames names)
         : m_folder(std::move(folder))
-        , m_temporary(std::move(temporary))
+        , m_names(std::move(names))
     {
     }
     ~NewFile()
@@ -85,9 +137,14 @@ public:
                 return false;
             }
         }
-        m_fd = ::open(m_temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        m_named = m_fd >= 0;
-        *code = errno;
+        for (int tries = 0; tries < kTries && !m_named; ++tries) {
+            m_temporary = m_names.next();
+            m_fd = ::open(m_temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            m_named = m_fd >= 0;
+            *code = errno;
+            if (!m_named && errno != EEXIST)
+                break;
+        }
         return m_named;
     }
 
@@ -96,16 +153,18 @@ public:
     // Gives the written file its temporary name, then closes it.
     bool name(int *code)
     {
-        if (!m_named) {
-            const QByteArray self = "/proc/self/fd/" + QByteArray::number(m_fd);
-            if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, m_temporary.constData(),
-                         AT_SYMLINK_FOLLOW)
-                != 0) {
-                *code = errno;
-                return false;
-            }
-            m_named = true;
+        const QByteArray self = "/proc/self/fd/" + QByteArray::number(m_fd);
+        for (int tries = 0; tries < kTries && !m_named; ++tries) {
+            m_temporary = m_names.next();
+            m_named = ::linkat(AT_FDCWD, self.constData(), AT_FDCWD, m_temporary.constData(),
+                               AT_SYMLINK_FOLLOW)
+                == 0;
+            *code = errno;
+            if (!m_named && errno != EEXIST)
+                break;
         }
+        if (!m_named)
+            return false;
         const int fd = std::exchange(m_fd, -1);
         if (::close(fd) != 0) {
             *code = errno;
@@ -125,7 +184,11 @@ public:
     }
 
 private:
+    // A random name that is taken is drawn again; this many taken in a row is no chance.
+    static constexpr int kTries = 8;
+
     QByteArray m_folder;
+    TemporaryNames m_names;
     QByteArray m_temporary;
     int m_fd = -1;
     bool m_named = false;
@@ -159,8 +222,7 @@ bool replaceFileAtomically(const QString &path,
     }
     const QByteArray target = QFile::encodeName(resolved);
     const QByteArray folder = QFile::encodeName(info.absolutePath());
-    const QByteArray temporary =
-        folder + '/' + '.' + QFile::encodeName(info.fileName()) + ".saving";
+    const QByteArray name = QFile::encodeName(info.fileName());
 
     struct stat old {
     };
@@ -175,9 +237,9 @@ bool replaceFileAtomically(const QString &path,
         *error = reason("the file is not writable", errno);
         return false;
     }
-    ::unlink(temporary.constData()); // left by a process killed while renaming
+    removeLeftovers(folder, name);
 
-    NewFile file(folder, temporary);
+    NewFile file(folder, TemporaryNames(folder, name));
     int code = 0;
     if (!file.open(&code)) {
         *error = reason("creating the new file", code);

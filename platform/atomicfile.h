@@ -23,9 +23,10 @@
 // The new text is written into an unnamed file (O_TMPFILE), so a process killed while
 // writing leaves nothing behind. Where the file system lacks unnamed files (FUSE, NFS) or
 // /proc is not mounted (an unnamed file is named through it), the new text goes into a
-// hidden ".<name>.saving" beside the file, removed on every failure; a kill while it is
-// written, or in the instant between naming the new file and renaming it, leaves that
-// file, which the next replacement removes.
+// hidden ".<name>.<pid>.<random>.saving" beside the file, a name no other replacement
+// uses, removed on every failure. A kill while it is written, or in the instant between
+// naming the new file and renaming it, leaves that file; a later replacement removes it
+// once its process has ended, and never touches the file of a process that lives.
 using ContentWriter = std::function<bool(QByteArrayView)>;
 bool replaceFileAtomically(const QString &path,
                            const std::function<bool(const ContentWriter &write)> &produce,

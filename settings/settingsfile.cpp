@@ -13,6 +13,8 @@
 #include <QLockFile>
 #include <QStandardPaths>
 
+#include <cerrno>
+#include <cstring>
 #include <vector>
 
 Q_LOGGING_CATEGORY(lcSettings, "tollwick.settings")
@@ -134,21 +136,40 @@ void writeSettings(ProfileDocument &doc, const SettingsSnapshot &settings)
     doc.setValue(QStringLiteral("time2"), QStringLiteral("hun"), settings.minutes);
 }
 
-bool saveSettingsFile(const QString &path, const SettingsSnapshot &settings, QString *error)
+SaveResult saveSettingsFile(const QString &path, const SettingsSnapshot &settings, QString *error,
+                            int lockWaitMs)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QLockFile lock(path + QStringLiteral(".lock"));
-    // A copy that holds the lock for longer than this is taken to hang; saving without it
-    // risks another copy's line, waiting longer risks this copy's changes.
-    constexpr int kLockPatienceMs = 10000;
-    if (!lock.tryLock(kLockPatienceMs) && lock.error() == QLockFile::LockFailedError)
-        qCInfo(lcSettings).noquote() << "saving" << path << "without the lock another copy holds";
+    // Never taken over by age, unlike Qt's default of 30 s: a live copy may hold the lock
+    // that long on a hung network disk, and a server clock that is off ages a new lock.
+    // The lock of a copy that has died is still taken over, by its process id.
+    lock.setStaleLockTime(0);
+    if (!lock.tryLock(lockWaitMs)) {
+        const int code = errno;
+        if (lock.error() == QLockFile::LockFailedError) {
+            qint64 pid = 0;
+            QString host;
+            *error = QStringLiteral("another copy holds ") + lock.fileName();
+            if (lock.getLockInfo(&pid, &host, nullptr))
+                *error += QStringLiteral(" (process %1 on %2)").arg(pid).arg(host);
+            return SaveResult::LockHeld;
+        }
+        // QLockFile does not say why; errno does. A full disk or quota stops the write of
+        // the lock's few bytes, anything else its creation.
+        const bool full = code == ENOSPC || code == EDQUOT;
+        *error =
+            QStringLiteral("%1, %2: %3")
+                .arg(lock.fileName(), full ? QStringLiteral("writing") : QStringLiteral("creating"),
+                     QString::fromLocal8Bit(std::strerror(code)));
+        return SaveResult::Failed;
+    }
     std::optional<ProfileDocument> doc = ProfileDocument::fromFile(path, error);
     // A file that exists but cannot be read is not replaced: its other lines would be lost.
     if (!doc)
-        return false;
+        return SaveResult::Failed;
     writeSettings(*doc, settings);
-    return doc->save(path, error);
+    return doc->save(path, error) ? SaveResult::Saved : SaveResult::Failed;
 }
 
 QString defaultSettingsPath()

@@ -48,13 +48,28 @@ LoadedSettings readSettings(const ProfileDocument &doc);
 // Writes every key, in the fixed order, into doc; other lines stay as they are.
 void writeSettings(ProfileDocument &doc, const SettingsSnapshot &settings);
 
+// What a save came to.
+enum class SaveResult {
+    Saved,
+    Failed, // the file cannot be read or replaced, or the lock cannot be made
+    LockHeld, // another copy held the lock all the while: nothing was written
+};
+
+// How long a save waits by default for the lock another copy holds: the time the close
+// waits, as it always has.
+constexpr int kSettingsLockWaitMs = 10000;
+
 // Reads the file at path again, writes settings into it and replaces it atomically, as one
-// step against other copies of the program that save at the same moment (a lock file
-// beside it, "<name>.lock", a stale one taken over), so that neither drops the other's
-// foreign lines or hand edits. False, with the reason in error, when the file exists but
-// cannot be read, or cannot be replaced; the old file is then kept as it was. May block on
-// the disk: call it where a wait does no harm.
-bool saveSettingsFile(const QString &path, const SettingsSnapshot &settings, QString *error);
+// step against other copies of the program that save at the same moment: under a lock file
+// beside it, "<name>.lock", so that neither drops the other's foreign lines or hand edits.
+// The file is never replaced without the lock. A copy holding it is waited for up to
+// lockWaitMs however long it has held it; the lock of a copy that has died is taken over.
+// LockHeld, with the holder in error, when the wait ran out. Failed, with the reason in
+// error, when the file exists but cannot be read, cannot be replaced, or the lock file
+// cannot be made (a read-only or full disk, no permission); the old file is then kept as
+// it was. May block on the disk and for lockWaitMs: call it where a wait does no harm.
+SaveResult saveSettingsFile(const QString &path, const SettingsSnapshot &settings, QString *error,
+                            int lockWaitMs = kSettingsLockWaitMs);
 
 // $XDG_CONFIG_HOME/tollwick/tollwk.ini (~/.config/tollwick/tollwk.ini by default).
 QString defaultSettingsPath();

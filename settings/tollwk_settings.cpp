@@ -41,7 +41,8 @@ void tollwk::SaveSettings()
     // A save still running on the saving thread ends first, so this one comes last.
     m_saver->finish();
     QString error;
-    m_saveOk = saveSettingsFile(m_settingsPath, settingsSnapshot(), &error);
+    // Waits for another copy's lock as long as a close may wait, and never writes without it.
+    m_saveOk = saveSettingsFile(m_settingsPath, settingsSnapshot(), &error) == SaveResult::Saved;
     // No message box: the program ends as the user asked, and says why in the log.
     if (!m_saveOk)
         qCWarning(lcSettings).noquote()
