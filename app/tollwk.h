@@ -3,7 +3,10 @@
 // The main window: it owns every control, the two engine fields and every handler.
 // tollwk.cpp builds the controls; each subsystem defines its handlers in its own folder,
 // in a file named for this class (lists/tollwk_lists.cpp, engine/tollwk_engine.cpp,
-// settings/tollwk_settings.cpp).
+// settings/tollwk_settings.cpp). The services it is handed and the controls it builds come
+// from the libraries below it: sound/ (SoundPlayer), engine/ (Clock, IntervalTimer),
+// widgets/ (the text boxes, ListBox, FileDialog), desktop/ (Attention), settings/
+// (SettingsSaver), and app/ itself (KeySender).
 #pragma once
 
 #include <QString>

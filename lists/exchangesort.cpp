@@ -1,5 +1,10 @@
 // SPDX-FileCopyrightText: 2026 Tollwick developers
 // SPDX-License-Identifier: MIT
+// Why not the exchange sort itself: it takes 43 ms for 2,000 entries and grows with the
+// square of the count (about 12 s for a full list), while this gives the same order for
+// 32,767 entries in 2.3 ms (build/bench/tollwick_bench, "sort", medians of 9). The
+// benchmark checks that both give the same order; run it after any change here.
+//
 // How the exchange sort behaves, and how it is reproduced here in O(n log n + rotations).
 //
 // Outer pass i = 0 walks the list once: position 0 holds a running maximum, and each time

@@ -61,7 +61,9 @@ private:
         }
     }
     // One edit of a box: "type:", "paste:", "drop:" (at the start), "im:" (an input method
-    // commit), "key:" with Backspace, Undo or Redo, or "menu:" with Undo or Redo.
+    // commit), "key:" with Backspace, Undo or Redo, "menu:" with Undo, Redo or Paste,
+    // "clip:" (only puts the text on the clipboard), or "assign:" (the program's setText
+    // through a plain QLineEdit pointer).
     void edit(LimitedLineEdit &box, const QString &step);
     std::unique_ptr<WindowFixture> m_fixture;
 };
@@ -72,6 +74,10 @@ void TestEntryFields::edit(LimitedLineEdit &box, const QString &step)
     const QString what = step.section(u':', 1);
     if (how == u"type") {
         type(what);
+    } else if (how == u"clip") {
+        QGuiApplication::clipboard()->setText(what);
+    } else if (how == u"assign") {
+        static_cast<QLineEdit &>(box).setText(what);
     } else if (how == u"paste") {
         enter(step);
     } else if (how == u"drop") {
@@ -284,6 +290,10 @@ void TestEntryFields::limitOnTheEdit_data()
     row("full-width dropped into an empty box", h, "", 0, 0, {"drop:０７"}, "07", 1, m);
     row("full-width dropped before a digit", h, "7", 0, 0, {"drop:０"}, "07", 1, m);
     row("full-width input method commit", h, "", 0, 0, {"im:２３"}, "23", 1, m);
+    row("the menu's paste cut as the keys' is", s, "5", 0, 1, {"clip:789", "menu:Paste"}, "78", 1,
+        s);
+    row("assigned through a QLineEdit pointer, never cut", s, "5", 0, 1, {"assign:12345"}, "12345",
+        1, s);
     row("full-width kept in the sound file box", "Sname(0)", "/", 1, 1, {"paste:０７．ｗａｖ"},
         "/０７．ｗａｖ", 1, "Sname(0)");
 }

@@ -2,13 +2,15 @@
 // SPDX-License-Identifier: MIT
 // Asks the desktop to draw the user's eye to a window (the urgency hint and the
 // demands-attention state on X11, an activation request on Wayland) and withdraws the
-// request. No message, no raised window,
-// no focus taken.
+// request. No message, no raised window, no focus taken.
 #pragma once
 
 #include <QObject>
 
+#include <memory>
+
 class QWidget;
+class WindowMarker;
 
 class Attention : public QObject
 {
@@ -16,6 +18,7 @@ class Attention : public QObject
 public:
     // The request for window, which owns it (its parent).
     explicit Attention(QWidget *window);
+    ~Attention() override;
 
     // Does nothing when the window is active or not shown: the user is already there, or
     // there is nothing to point at. Fails silently when the platform has no such request.
@@ -29,5 +32,6 @@ protected:
 
 private:
     QWidget *m_window;
+    std::unique_ptr<WindowMarker> m_marker;
     bool m_requested = false;
 };

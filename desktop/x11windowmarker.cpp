@@ -1,39 +1,26 @@
 // SPDX-FileCopyrightText: 2026 Tollwick developers
 // SPDX-License-Identifier: MIT
-// The attention request. On X11 both marks are set and cleared here through the window
-// manager protocols: the EWMH demands-attention state, which QWindow::alert would set, and
-// the ICCCM urgency hint, which Qt never sets and many taskbars watch instead. Qt lets an
-// alert end only by itself (a duration, or the window becoming active), so leaving the
-// state to QWindow::alert would leave no public way to withdraw it when the ring ends. On
-// Wayland, Qt 6.4's alert does nothing and the program's own activation request is used.
-// Only a build without xcb falls back to QWindow::alert and the private slot that ends it.
-#include "attention.h"
+// Both marks are set and cleared here through the window manager protocols: the EWMH
+// demands-attention state, which QWindow::alert would set, and the ICCCM urgency hint,
+// which Qt never sets and many taskbars watch instead. Qt lets an alert end only by itself
+// (a duration, or the window becoming active), so leaving the state to QWindow::alert
+// would leave no public way to withdraw it when the ring ends.
+#include "x11windowmarker.h"
 
-#ifdef TOLLWICK_HAVE_WAYLAND
-#include "waylandactivation.h"
-#endif
-
-#include <QEvent>
 #include <QGuiApplication>
 #include <QLoggingCategory>
-#include <QWidget>
 #include <QWindow>
 
-#ifdef TOLLWICK_HAVE_XCB
 #include <xcb/xcb.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#endif
-
-#include <utility>
 
 namespace {
 
 Q_LOGGING_CATEGORY(lcAttention, "tollwick.attention")
 
-#ifdef TOLLWICK_HAVE_XCB
 xcb_atom_t internAtom(xcb_connection_t *connection, const char *name)
 {
     const xcb_intern_atom_cookie_t cookie =
@@ -89,12 +76,10 @@ void setDemandsAttention(xcb_connection_t *connection, xcb_window_t id, bool on)
                    reinterpret_cast<const char *>(&event));
     std::free(geometry);
 }
-#endif
+} // namespace
 
-// True when the window is on X11 and both marks were sent.
-bool setX11Attention([[maybe_unused]] QWindow *window, [[maybe_unused]] bool on)
+bool X11WindowMarker::mark(QWindow *window, bool on)
 {
-#ifdef TOLLWICK_HAVE_XCB
     // The offscreen platform offers the X11 interface too, without a connection.
     auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
     if (QGuiApplication::platformName() != u"xcb" || !x11 || !x11->connection())
@@ -105,59 +90,4 @@ bool setX11Attention([[maybe_unused]] QWindow *window, [[maybe_unused]] bool on)
     setUrgencyHint(connection, id, on);
     xcb_flush(connection);
     return true;
-#else
-    return false;
-#endif
-}
-
-} // namespace
-
-Attention::Attention(QWidget *window)
-    : QObject(window)
-    , m_window(window)
-{
-    window->installEventFilter(this);
-}
-
-void Attention::request()
-{
-    QWindow *window = m_window->windowHandle();
-    if (!window || !m_window->isVisible() || m_window->isActiveWindow())
-        return;
-#ifndef TOLLWICK_HAVE_XCB
-    window->alert(0); // 0: until withdrawn or the window is activated
-#endif
-    setX11Attention(window, true);
-#ifdef TOLLWICK_HAVE_WAYLAND
-    requestWaylandActivation(window);
-#endif
-    m_requested = true;
-}
-
-void Attention::withdraw()
-{
-    if (!std::exchange(m_requested, false))
-        return;
-    QWindow *window = m_window->windowHandle();
-    if (!window)
-        return;
-    setX11Attention(window, false);
-#ifndef TOLLWICK_HAVE_XCB
-    // Without xcb only Qt's alert marks the window, and it ends only through this private
-    // slot of QWindow (Qt 6.4); should a Qt update drop it, the log says so once.
-    static bool failureLogged = false;
-    if (!QMetaObject::invokeMethod(window, "_q_clearAlert", Qt::DirectConnection)
-        && !std::exchange(failureLogged, true))
-        qCWarning(lcAttention,
-                  "QWindow has no _q_clearAlert; an alert now ends only when the "
-                  "window is activated");
-#endif
-}
-
-bool Attention::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == m_window && event->type() == QEvent::ActivationChange
-        && m_window->isActiveWindow())
-        withdraw();
-    return QObject::eventFilter(watched, event);
 }

@@ -4,7 +4,7 @@
 // and returns, so the window never waits on a disk or the sound server.
 #include "wavplayer.h"
 
-#include "soundbackend.h"
+#include "pulseoutput.h"
 
 WavPlayer::WavPlayer(QObject *parent)
     : QObject(parent)

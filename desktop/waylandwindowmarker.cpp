@@ -4,7 +4,7 @@
 // empty token, which compositors ignore. So the program gets a token of its own for its
 // surface and activates with it. Everything runs on an event queue of its own, so that
 // Qt's dispatching of its own objects is not disturbed.
-#include "waylandactivation.h"
+#include "waylandwindowmarker.h"
 
 #include "xdg-activation-v1-client-protocol.h"
 
@@ -41,9 +41,9 @@ const xdg_activation_token_v1_listener kTokenListener = {onTokenDone};
 
 } // namespace
 
-bool requestWaylandActivation(QWindow *window)
+bool WaylandWindowMarker::mark(QWindow *window, bool on)
 {
-    if (QGuiApplication::platformName() != u"wayland")
+    if (!on || QGuiApplication::platformName() != u"wayland")
         return false;
     QPlatformNativeInterface *native = QGuiApplication::platformNativeInterface();
     auto *display = static_cast<wl_display *>(

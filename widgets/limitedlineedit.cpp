@@ -7,7 +7,9 @@
 //
 // QLineEdit::setMaxLength would also cut text the program assigns, and lets anything be
 // inserted into a text already over the limit, so the limit is a validator that knows the
-// text, cursor and selection from before the edit.
+// text, cursor and selection from before the edit. QLineEdit::setText is not virtual, so
+// the validator tells the user's edits from the program's by the event they come in
+// (keys, input methods, drops, middle-click pastes) or the menu action they come from.
 #include "limitedlineedit.h"
 
 #include <QAction>
@@ -34,7 +36,7 @@ public:
         const int max = m_edit->m_maxTyped;
         const Before &before = m_edit->m_before;
         const QString &old = before.text;
-        if (m_edit->m_assigning || input == old)
+        if (!std::exchange(m_edit->m_userEdit, false) || input == old)
             return Acceptable;
         const qsizetype kept = old.size() - (before.to - before.from);
         const bool insertionAtCaret = input.size() >= kept
@@ -83,6 +85,7 @@ LimitedLineEdit::LimitedLineEdit(int maxTyped, QWidget *parent)
     // The signals come after the validator has run, so they describe the text, cursor and
     // selection that the next edit starts from.
     connect(this, &QLineEdit::textChanged, this, [this](const QString &text) {
+        m_userEdit = false;
         m_before.text = text;
         noteCaret();
     });
@@ -102,12 +105,28 @@ void LimitedLineEdit::noteCaret()
     }
 }
 
-void LimitedLineEdit::setText(const QString &text)
+bool LimitedLineEdit::event(QEvent *event)
 {
-    // Saved and restored, because a change handler may assign again from inside.
-    const bool outer = std::exchange(m_assigning, true);
-    QLineEdit::setText(text);
-    m_assigning = outer;
+    switch (event->type()) {
+    case QEvent::KeyPress:
+    case QEvent::InputMethod:
+    case QEvent::Drop:
+    case QEvent::MouseButtonRelease: // X11's middle-click paste
+    {
+        bool handled = false;
+        byUser([&] { handled = QLineEdit::event(event); });
+        return handled;
+    }
+    default:
+        return QLineEdit::event(event);
+    }
+}
+
+void LimitedLineEdit::byUser(const std::function<void()> &edit)
+{
+    const bool outer = std::exchange(m_userEdit, true);
+    edit();
+    m_userEdit = outer;
 }
 
 void LimitedLineEdit::inputMethodEvent(QInputMethodEvent *event)
@@ -154,11 +173,16 @@ void LimitedLineEdit::contextMenuEvent(QContextMenuEvent *event)
         const QString name = actions[i]->objectName();
         const bool isUndo = name == u"edit-undo" || (name.isEmpty() && i == 0 && !isReadOnly());
         const bool isRedo = name == u"edit-redo" || (name.isEmpty() && i == 1 && !isReadOnly());
-        if (!isUndo && !isRedo)
+        const bool isPaste =
+            name == u"edit-paste" || actions[i]->text().startsWith(QLineEdit::tr("&Paste"));
+        if (!isUndo && !isRedo && !isPaste)
             continue;
         actions[i]->disconnect(this);
-        connect(actions[i], &QAction::triggered, this,
-                [this, isUndo] { stepHistory([this, isUndo] { isUndo ? undo() : redo(); }); });
+        if (isPaste)
+            connect(actions[i], &QAction::triggered, this, [this] { byUser([this] { paste(); }); });
+        else
+            connect(actions[i], &QAction::triggered, this,
+                    [this, isUndo] { stepHistory([this, isUndo] { isUndo ? undo() : redo(); }); });
     }
     menu->popup(event->globalPos());
 }
@@ -172,7 +196,7 @@ void LimitedLineEdit::stepHistory(const std::function<void()> &step)
     const bool outer = std::exchange(m_steppingHistory, true);
     {
         const QSignalBlocker quiet(this);
-        step();
+        byUser(step);
     }
     m_steppingHistory = outer;
     noteCaret();

@@ -10,7 +10,7 @@
 // the sound thread, and a network home that hangs must not silence a ring. A connection
 // that failed (server gone or restarting) is dropped and made again at the next play, so
 // nothing retries or polls while no sound is asked for. Nothing here touches Qt widgets.
-#include "soundbackend.h"
+#include "pulseoutput.h"
 
 #include "soundfeed.h"
 

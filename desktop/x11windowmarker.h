@@ -1,0 +1,13 @@
+// SPDX-FileCopyrightText: 2026 Tollwick developers
+// SPDX-License-Identifier: MIT
+// The X11 marks: the EWMH demands-attention state and the ICCCM urgency hint.
+#pragma once
+
+#include "windowmarker.h"
+
+class X11WindowMarker final : public WindowMarker
+{
+public:
+    // False when the window is not on an X server the program is connected to.
+    bool mark(QWindow *window, bool on) override;
+};
