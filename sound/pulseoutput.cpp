@@ -405,7 +405,6 @@ void PulseOutput::startStream()
         return;
     }
     m_started = false;
-    m_draining = false;
     pa_stream_set_state_callback(m_stream, &PulseOutput::onStreamState, this);
     pa_stream_set_write_callback(m_stream, &PulseOutput::onWrite, this);
     pa_stream_set_started_callback(m_stream, &PulseOutput::onStarted, this);
@@ -532,7 +531,6 @@ void PulseOutput::finish(pa_stream *stream)
         return;
     }
     pa_operation_unref(drain);
-    m_draining = true;
     if (m_started)
         m_drainDeadline = pa_context_rttime_new(m_context, pa_rtclock_now() + kDrainPatienceUsec,
                                                 &PulseOutput::onDrainOverdue, this);
@@ -546,10 +544,11 @@ void PulseOutput::onStarted(pa_stream *stream, void *self)
     if (stream != output->m_stream || output->m_started)
         return;
     output->m_started = true;
+    // Still fed from its file, or (its feed let go by finish) draining.
     if (output->m_playing.feed && !output->m_stallDeadline)
         output->m_stallDeadline = pa_context_rttime_new(
             output->m_context, pa_rtclock_now() + kStallPatienceUsec, &PulseOutput::onStall, self);
-    if (output->m_draining && !output->m_drainDeadline)
+    else if (!output->m_playing.feed && !output->m_drainDeadline)
         output->m_drainDeadline =
             pa_context_rttime_new(output->m_context, pa_rtclock_now() + kDrainPatienceUsec,
                                   &PulseOutput::onDrainOverdue, self);

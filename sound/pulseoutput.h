@@ -100,7 +100,6 @@ private:
     QElapsedTimer m_connecting;
     pa_stream *m_stream = nullptr;
     bool m_started = false; // the server has begun to play m_stream
-    bool m_draining = false; // m_stream holds the file's end; its drain is asked for
     std::vector<pa_stream *> m_retiring; // cut off; their deletion not yet answered
     pa_time_event *m_drainDeadline = nullptr; // only while a drain is pending
     pa_time_event *m_stallDeadline = nullptr; // while the stream is fed
