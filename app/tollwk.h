@@ -1,9 +1,9 @@
 // SPDX-FileCopyrightText: 2026 Tollwick developers
 // SPDX-License-Identifier: MIT
 // The main window: it owns every control, the two engine fields and every handler.
-// tollwk.cpp builds the controls; each subsystem defines its handlers in its own folder,
-// in a file named for this class (lists/tollwk_lists.cpp, engine/tollwk_engine.cpp,
-// settings/tollwk_settings.cpp). The services it is handed and the controls it builds come
+// tollwk.cpp builds the controls; the handlers of each subsystem are in a file of their own
+// beside it, named for this class and the subsystem (tollwk_lists.cpp, tollwk_engine.cpp,
+// tollwk_settings.cpp). The services it is handed and the controls it builds come
 // from the libraries below it: sound/ (SoundPlayer), engine/ (Clock, IntervalTimer),
 // widgets/ (the text boxes, ListBox, FileDialog), desktop/ (Attention), settings/
 // (SettingsSaver), and app/ itself (KeySender).
@@ -75,7 +75,7 @@ public:
     void Form_Load();
     void Form_Unload(qint16 &Cancel);
 
-    // lists/tollwk_lists.cpp: entry-field checks, add, delete, sort.
+    // tollwk_lists.cpp: entry-field checks, add, delete, sort.
     void time1_Change(qint16 Index);
     void time2_Change(qint16 Index);
     void byoukan_Change();
@@ -85,14 +85,14 @@ public:
     void usorting_Click(qint16 Index);
     void dsorting_Click(qint16 Index);
 
-    // engine/tollwk_engine.cpp: minute check, alarm ring, STOP, play and browse.
+    // tollwk_engine.cpp: minute check, alarm ring, STOP, play and browse.
     void Timer1_Timer();
     void Timer2_Timer();
     void btn_stop_Click();
     void PlaySound_Click(qint16 Index);
     void sansyou_Click(qint16 Index);
 
-    // settings/tollwk_settings.cpp: the settings file.
+    // tollwk_settings.cpp: the settings file.
     void LoadSettings();
     void SaveSettings();
     // What a save writes: the lists, the sound files and the two timings, as they stand.
