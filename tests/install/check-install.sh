@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # SPDX-FileCopyrightText: 2026 Tollwick developers
 # SPDX-License-Identifier: MIT
-# Installs into a staging folder and validates the desktop entry, the AppStream data and
-# the manual page; builds the Debian package and checks its control fields, lintian's
-# verdict and that no build path is left in it; builds it a second time from the same
-# sources in another folder and compares the two; as root, installs the package with apt,
-# starts the program from PATH under Xvfb, purges it and checks that nothing is left.
+# Checks that the READMEs, their screenshot and their commands are sound; installs into a
+# staging folder and validates the desktop entry, the AppStream data and the manual page;
+# builds the Debian package and checks its control fields, lintian's verdict and that no
+# build path is left in it; builds it a second time from the same sources in another folder
+# and compares the two; as root, installs the package with apt, starts the program from PATH
+# under Xvfb, purges it and checks that nothing is left.
 # Usage: check-install.sh BUILD_FOLDER
 set -uo pipefail
 build="$(cd "$1" && pwd)"
@@ -68,6 +69,15 @@ check "manual page names the settings file and the signals" bash -c \
 check "licence of the copyright file is the metainfo's" bash -c \
     "grep -q '^License: MIT' '$root/share/doc/tollwick/copyright' && grep -q '<project_license>MIT<' '$root/share/metainfo/$id.metainfo.xml' && grep -q '^MIT License' '$source_dir/LICENSE'"
 
+# --- what a newcomer reads first -----------------------------------------------------------
+check "README.md, README.ja.md, HACKING.md and the screenshot are in the source tree" \
+    test -f "$source_dir/README.md" -a -f "$source_dir/README.ja.md" -a -f "$source_dir/HACKING.md" \
+    -a -f "$source_dir/data/screenshot.png"
+check "the screenshot is a picture of the window at 96 DPI" bash -c \
+    "file '$source_dir/data/screenshot.png' | grep -q 'PNG image data, 559 x 188'"
+check "every command in the READMEs names a script, target, label or file that exists" \
+    python3 "$source_dir/tests/install/readme_commands.py" "$source_dir" "$build" "$stage/root"
+
 # --- the package ---------------------------------------------------------------------------
 # Builds the package in build folder $1 and unpacks it into $2.
 make_package() {
@@ -98,7 +108,7 @@ if [ -n "$deb" ]; then
     }
     check "no build or source path in the binaries or their debug symbols" no_build_path
     if command -v lintian >/dev/null; then
-        # Tags left on purpose, each with its reason in README.
+        # Tags left on purpose, each with its reason in HACKING.md.
         check "lintian: no error or warning" bash -c \
             "lintian --fail-on error,warning --suppress-tags-from-file '$source_dir/packaging/lintian-accepted' '$deb' | tee '$build/lintian.txt' | grep -E '^(E|W):' ; [ \${PIPESTATUS[0]} -eq 0 ]"
     else
