@@ -15,9 +15,11 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <optional>
 #include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -75,6 +77,22 @@ qint64 staleAfterMs(const Holder &holder)
     if (holder.host.isEmpty() || holder.host == QSysInfo::machineHostName())
         return 0;
     return SettingsLock::kForeignStaleMs;
+}
+
+// Qt removes a lock only after it has opened it for writing and locked it in the kernel;
+// a nameless lock that cannot be opened at all (its mode, its owner) can hold no kernel
+// lock of ours either, and is removed by its name.
+bool removeUnopenable(const QString &path, const Holder &holder)
+{
+    if (holder.named)
+        return false;
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_WRONLY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::close(fd);
+        return false;
+    }
+    return (errno == EACCES || errno == EPERM) && ::unlink(name.constData()) == 0;
 }
 
 } // namespace
@@ -147,7 +165,7 @@ bool SettingsLock::takeOverIfLeft()
         return false;
     // Fails where the file system keeps kernel locks and a live copy holds one on the file:
     // a copy that has only just made its lock, or a live one on another computer.
-    if (!m_lock.removeStaleLockFile())
+    if (!m_lock.removeStaleLockFile() && !removeUnopenable(path, *holder))
         return false;
     if (holder->named)
         qCWarning(lcSettings).noquote()

@@ -276,8 +276,9 @@ void TestSettings::filesReadAndSavedBack_data()
     QTest::addColumn<QString>("saved");
     QTest::addColumn<bool>("saves");
     // The lock file left beside it: "" none; "ended" by a copy that has ended; "live" by
-    // one that lives lockOwnerLivesMs on; "empty"; "cut short" (in its host line); "other
-    // host", of a copy on another computer. lockAgeMs old at the close.
+    // one that lives lockOwnerLivesMs on; "empty"; "cut short" (in its host line);
+    // "unreadable" (mode 0); "other host", of a copy on another computer. lockAgeMs old at
+    // the close.
     QTest::addColumn<QString>("lock");
     QTest::addColumn<qint64>("lockAgeMs");
     QTest::addColumn<int>("lockOwnerLivesMs");
@@ -328,6 +329,11 @@ void TestSettings::filesReadAndSavedBack_data()
     QTest::newRow("lock cut short a minute ago: taken over")
         << "utf8-lf.ini" << 0644 << none << saved << true << "cut short" << minute << 0 << 0
         << nameless << false;
+    // Qt reads nothing from it, and cannot open it to take it over; root can, and Qt then
+    // takes it over by its ended process.
+    QTest::newRow("unreadable lock of a copy that has ended, a minute old: taken over")
+        << "utf8-lf.ini" << 0644 << none << saved << true << "unreadable" << minute << 0 << 0
+        << (root ? noLock : nameless) << false;
     // A copy taking the lock right now, between its creation and its write.
     QTest::newRow("empty lock just made: waited for until it is 5 s old")
         << "utf8-lf.ini" << 0644 << none << saved << true << "empty" << 0LL << 0
@@ -437,7 +443,10 @@ void TestSettings::filesReadAndSavedBack()
         leaveLock(lockPath, lockText(endedProcess(), "true"), lockAgeMs);
     else if (lock == u"empty")
         leaveLock(lockPath, QByteArray(), lockAgeMs);
-    else if (lock == u"cut short") {
+    else if (lock == u"unreadable") {
+        leaveLock(lockPath, lockText(endedProcess(), "true"), lockAgeMs);
+        QCOMPARE(::chmod(QFile::encodeName(lockPath).constData(), 0), 0);
+    } else if (lock == u"cut short") {
         const QByteArray whole = lockText(endedProcess(), "tollwick");
         leaveLock(lockPath, whole.left(whole.indexOf('\n', whole.indexOf('\n') + 1) + 3),
                   lockAgeMs);
