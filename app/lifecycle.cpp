@@ -24,5 +24,7 @@ void tollwk::Form_Unload(qint16 &Cancel)
     // No tick or ring may follow the save.
     Timer1->setInterval(0);
     Timer2->setInterval(0);
+    // Only hands the snapshot over: the window goes away at once, and the save, with its
+    // wait for another copy's lock or a slow disk, goes on behind it until main() ends.
     SaveSettings();
 }

@@ -38,7 +38,10 @@ int main(int argc, char *argv[])
     window.Form_Load();
     window.show();
     const int status = app.exec();
-    // A close whose save failed has already said why in the log; the exit status says so
-    // as well, for a session manager or a script that ran the program.
-    return status != 0 ? status : window.lastSaveSucceeded() ? 0 : 1;
+    // The window has gone; the close's save may still wait for another copy's lock or a slow
+    // disk, so the process ends when it is done. A close whose save failed has already said
+    // why in the log; the exit status says so as well, for a session manager or a script
+    // that ran the program.
+    const bool saved = window.lastSaveSucceeded();
+    return status != 0 ? status : saved ? 0 : 1;
 }

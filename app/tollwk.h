@@ -99,8 +99,10 @@ public:
     // Cheap: the lists and texts are shared, not copied.
     SettingsSnapshot settingsSnapshot() const;
 
-    // False when the last save could not write the settings file: the exit status says so.
-    bool lastSaveSucceeded() const { return m_saveOk; }
+    // Waits for the save SaveSettings started to end (up to 10 s for another copy's lock,
+    // and on the disk), then false when it could not write the settings file: the exit
+    // status says so. True when no save was asked for.
+    bool lastSaveSucceeded() const;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -118,7 +120,6 @@ private:
     QString m_settingsPath;
     SettingsSaver *m_saver = nullptr; // saves each change soon after it, off this thread
     bool m_unloaded = false;
-    bool m_saveOk = true;
 
     // What the engine keeps beyond its two fields: the running minute at which
     // lastPlayedEntry played, so that it guards that minute of that day only, and the

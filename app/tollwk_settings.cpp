@@ -38,15 +38,17 @@ SettingsSnapshot tollwk::settingsSnapshot() const
 
 void tollwk::SaveSettings()
 {
-    // A save still running on the saving thread ends first, so this one comes last.
-    m_saver->finish();
-    QString error;
-    // Waits for another copy's lock as long as a close may wait, and never writes without it.
-    m_saveOk = saveSettingsFile(m_settingsPath, settingsSnapshot(), &error) == SaveResult::Saved;
-    // No message box: the program ends as the user asked, and says why in the log.
-    if (!m_saveOk)
-        qCWarning(lcSettings).noquote()
-            << "settings not saved to" << m_settingsPath << "-" << error;
+    // Made on the saving thread after a save still running there, so this one comes last;
+    // the window does not wait for it, nor for another copy's lock or a slow disk: the
+    // close's save happens behind a window that has already gone (lastSaveSucceeded()
+    // waits for it). No message box: the program ends as the user asked, and the saver
+    // says why in the log.
+    m_saver->saveLast(settingsSnapshot());
+}
+
+bool tollwk::lastSaveSucceeded() const
+{
+    return m_saver->waitForLast();
 }
 
 void tollwk::saveOnEveryChange()

@@ -7,14 +7,12 @@
 
 #include "alarmtime.h"
 #include "profiledocument.h"
+#include "settingslock.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QLockFile>
 #include <QStandardPaths>
 
-#include <cerrno>
-#include <cstring>
 #include <vector>
 
 Q_LOGGING_CATEGORY(lcSettings, "tollwick.settings")
@@ -140,28 +138,13 @@ SaveResult saveSettingsFile(const QString &path, const SettingsSnapshot &setting
                             int lockWaitMs)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
-    QLockFile lock(path + QStringLiteral(".lock"));
-    // Never taken over by age, unlike Qt's default of 30 s: a live copy may hold the lock
-    // that long on a hung network disk, and a server clock that is off ages a new lock.
-    // The lock of a copy that has died is still taken over, by its process id.
-    lock.setStaleLockTime(0);
-    if (!lock.tryLock(lockWaitMs)) {
-        const int code = errno;
-        if (lock.error() == QLockFile::LockFailedError) {
-            qint64 pid = 0;
-            QString host;
-            *error = QStringLiteral("another copy holds ") + lock.fileName();
-            if (lock.getLockInfo(&pid, &host, nullptr))
-                *error += QStringLiteral(" (process %1 on %2)").arg(pid).arg(host);
-            return SaveResult::LockHeld;
-        }
-        // QLockFile does not say why; errno does. A full disk or quota stops the write of
-        // the lock's few bytes, anything else its creation.
-        const bool full = code == ENOSPC || code == EDQUOT;
-        *error =
-            QStringLiteral("%1, %2: %3")
-                .arg(lock.fileName(), full ? QStringLiteral("writing") : QStringLiteral("creating"),
-                     QString::fromLocal8Bit(std::strerror(code)));
+    SettingsLock lock(path);
+    switch (lock.lock(lockWaitMs, error)) {
+    case SettingsLock::Result::Locked:
+        break;
+    case SettingsLock::Result::Held:
+        return SaveResult::LockHeld;
+    case SettingsLock::Result::Failed:
         return SaveResult::Failed;
     }
     std::optional<ProfileDocument> doc = ProfileDocument::fromFile(path, error);

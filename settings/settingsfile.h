@@ -63,7 +63,8 @@ constexpr int kSettingsLockWaitMs = 10000;
 // step against other copies of the program that save at the same moment: under a lock file
 // beside it, "<name>.lock", so that neither drops the other's foreign lines or hand edits.
 // The file is never replaced without the lock. A copy holding it is waited for up to
-// lockWaitMs however long it has held it; the lock of a copy that has died is taken over.
+// lockWaitMs; a lock left behind is taken over (the rules are SettingsLock's: a copy that
+// has died, a lock naming no process 5 s old, one of another computer 10 minutes old).
 // LockHeld, with the holder in error, when the wait ran out. Failed, with the reason in
 // error, when the file exists but cannot be read, cannot be replaced, or the lock file
 // cannot be made (a read-only or full disk, no permission); the old file is then kept as

@@ -1,8 +1,9 @@
 // SPDX-FileCopyrightText: 2026 Tollwick developers
 // SPDX-License-Identifier: MIT
-// The window only takes the snapshot; reading the file again, writing, fsync and rename
-// happen on the saving thread. A save of what is already in the file is not written, so a
-// sort that changes nothing, or an edit undone within the quiet, costs the disk nothing.
+// The window only takes the snapshot; reading the file again, the wait for the lock,
+// writing, fsync and rename happen on the saving thread, the close's save as well. A save
+// after a change of what is already in the file is not written, so a sort that changes
+// nothing, or an edit undone within the quiet, costs the disk nothing.
 #include "settingssaver.h"
 
 #include <chrono>
@@ -89,19 +90,62 @@ bool SettingsSaver::startThread()
     return false;
 }
 
+void SettingsSaver::saveLast(SettingsSnapshot snapshot)
+{
+    m_finished = true;
+    m_quiet.stop();
+    m_firstChange.invalidate();
+    {
+        const std::lock_guard lock(m_mutex);
+        // The close's snapshot is the newest: one waiting or put off has nothing it lacks.
+        m_next.reset();
+        m_last = std::move(snapshot);
+    }
+    if (!m_stopping && (m_thread.joinable() || startThread()))
+        m_wake.notify_one();
+}
+
+bool SettingsSaver::waitForLast()
+{
+    std::unique_lock lock(m_mutex);
+    if (m_last && (!m_thread.joinable() || m_stopping)) {
+        // No thread to make it: made here, where the caller has chosen to wait.
+        const SettingsSnapshot snapshot = std::move(*m_last);
+        m_last.reset();
+        lock.unlock();
+        const bool saved = writeLast(snapshot);
+        lock.lock();
+        m_lastSaved = saved;
+        return saved;
+    }
+    m_idle.wait(lock, [this] { return !m_last && !m_savingLast; });
+    return m_lastSaved;
+}
+
+bool SettingsSaver::writeLast(const SettingsSnapshot &snapshot)
+{
+    QString error;
+    // Waits for another copy's lock as long as a close may wait, never writes without it.
+    const bool saved = saveSettingsFile(m_path, snapshot, &error) == SaveResult::Saved;
+    if (!saved)
+        qCWarning(lcSettings).noquote() << "settings not saved to" << m_path << "-" << error;
+    return saved;
+}
+
 void SettingsSaver::finish()
 {
     m_finished = true;
     m_quiet.stop();
+    waitForLast();
     if (!m_thread.joinable())
         return;
     {
-        std::unique_lock lock(m_mutex);
+        const std::lock_guard lock(m_mutex);
         m_next.reset();
         m_stopping = true;
-        m_idle.wait(lock, [this] { return !m_saving; });
     }
     m_wake.notify_one();
+    // After the save that is running, if any: its wait for the lock is at most kLockWaitMs.
     m_thread.join();
 }
 
@@ -109,52 +153,70 @@ void SettingsSaver::run()
 {
     pthread_setname_np(pthread_self(), "tollwick-save");
     std::optional<SettingsSnapshot> saved; // what the file holds, as far as this thread knows
-    std::optional<SettingsSnapshot> putOff; // another copy held the lock
-    int putOffs = 0; // tries in a row that found the lock held
-    QString lastError;
+    std::optional<SettingsSnapshot> unsaved; // a save that failed or was put off
+    int failures = 0; // tries in a row that did not save
+    QStringList told; // the reasons logged since the last save that was made
     std::unique_lock lock(m_mutex);
     for (;;) {
-        const auto due = [this] { return m_stopping || m_next; };
-        if (putOff)
+        const auto due = [this] { return m_stopping || m_next || m_last; };
+        // Nothing runs while nothing is unsaved.
+        if (unsaved)
             m_wake.wait_for(
                 lock,
-                std::chrono::milliseconds(qMin(kRetryMs << qMin(putOffs - 1, 5), kMaxRetryMs)),
+                std::chrono::milliseconds(qMin(kRetryMs << qMin(failures - 1, 5), kMaxRetryMs)),
                 due);
         else
             m_wake.wait(lock, due);
         if (m_stopping)
             return;
-        // A newer snapshot replaces one put off.
-        SettingsSnapshot snapshot = m_next ? std::move(*m_next) : std::move(*putOff);
-        m_next.reset();
-        putOff.reset();
-        if (saved && *saved == snapshot)
+        if (m_last) {
+            const SettingsSnapshot snapshot = std::move(*m_last);
+            m_last.reset();
+            unsaved.reset();
+            m_savingLast = true;
+            lock.unlock();
+            const bool ok = writeLast(snapshot);
+            lock.lock();
+            m_lastSaved = ok;
+            m_savingLast = false;
+            m_idle.notify_all();
             continue;
-        m_saving = true;
+        }
+        // A newer snapshot replaces one put off or failed.
+        SettingsSnapshot snapshot = m_next ? std::move(*m_next) : std::move(*unsaved);
+        m_next.reset();
+        unsaved.reset();
+        if (saved && *saved == snapshot) {
+            failures = 0;
+            continue;
+        }
         lock.unlock();
         QString error;
         const SaveResult result = saveSettingsFile(m_path, snapshot, &error, kLockWaitMs);
-        if (result == SaveResult::LockHeld) {
-            // Once for each time the lock stays held, not at every try.
-            if (putOffs++ == 0)
-                qCInfo(lcSettings).noquote()
-                    << "settings save put off, tried again later -" << error;
-            putOff = std::move(snapshot);
+        if (result == SaveResult::Saved) {
+            if (!told.isEmpty())
+                qCInfo(lcSettings).noquote() << "settings saved to" << m_path << "again";
+            told.clear();
+            failures = 0;
+            saved = std::move(snapshot);
         } else {
-            putOffs = 0;
-            const bool ok = result == SaveResult::Saved;
-            // A disk that stays full would otherwise say so at every change.
-            if (!ok && error != lastError)
-                qCWarning(lcSettings).noquote()
-                    << "settings not saved to" << m_path << "-" << error;
-            lastError = ok ? QString() : error;
-            if (ok)
-                saved = std::move(snapshot);
-            else
-                saved.reset();
+            // Once for each reason, not at every try: a disk that stays full, or a copy
+            // that holds on to the lock, would otherwise say so every few seconds.
+            if (!told.contains(error)) {
+                told.append(error);
+                if (result == SaveResult::LockHeld)
+                    qCInfo(lcSettings).noquote()
+                        << "settings save put off, tried again later -" << error;
+                else
+                    qCWarning(lcSettings).noquote() << "settings not saved to" << m_path << "-"
+                                                    << error << "- tried again later";
+            }
+            ++failures;
+            // A failed save may have met a file changed by another hand: the next is made
+            // whatever this thread thinks the file holds.
+            saved.reset();
+            unsaved = std::move(snapshot);
         }
         lock.lock();
-        m_saving = false;
-        m_idle.notify_all();
     }
 }
