@@ -94,7 +94,7 @@ start_wayland() {
 # system makes it; an Xvfb started with the usual umask leaves it 1755.
 x11_socket_folder() {
     local folder=/tmp/.X11-unix
-    [ -d "$folder" ] || return 0
+    [ -d "$folder" ] || mkdir -m 1777 "$folder" 2>/dev/null || return 0
     [ "$(stat -c %a "$folder")" = 1777 ] && return 0
     [ "$(id -u)" -eq 0 ] && chmod 1777 "$folder" && return 0
     give_up "$folder is not writable by all, as Xwayland needs"
