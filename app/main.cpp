@@ -7,12 +7,15 @@
 #include "shutdownsignals.h"
 #include "tollwk.h"
 #include "wavplayer.h"
+#include "windowsystemchoice.h"
 
 #include <QApplication>
 #include <QStyleFactory>
 
 int main(int argc, char *argv[])
 {
+    // Read by Qt when the application object is made, so decided before it.
+    WindowSystemChoice::apply(argc, argv);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tollwick"));
     QApplication::setApplicationVersion(QStringLiteral(TOLLWICK_VERSION));

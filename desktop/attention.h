@@ -1,8 +1,8 @@
 // SPDX-FileCopyrightText: 2026 Tollwick developers
 // SPDX-License-Identifier: MIT
-// Asks the desktop to draw the user's eye to a window (the urgency hint and the
-// demands-attention state on X11, an activation request on Wayland) and withdraws the
-// request. No message, no raised window, no focus taken.
+// Asks the desktop to draw the user's eye to a window (the demands-attention state on X11,
+// an activation request on Wayland) and withdraws the request. No message, no raised window, no
+// focus taken.
 #pragma once
 
 #include <QObject>

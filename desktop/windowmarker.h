@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: 2026 Tollwick developers
 // SPDX-License-Identifier: MIT
 // One display server's way to mark a window for the user's eye, each in a file of its own:
-// the X11 marks (x11windowmarker.cpp), the Wayland activation request
+// the X11 mark (x11windowmarker.cpp), the Wayland activation request
 // (waylandwindowmarker.cpp), and Qt's own alert where the build has neither.
 #pragma once
 

@@ -1,10 +1,12 @@
 // SPDX-FileCopyrightText: 2026 Tollwick developers
 // SPDX-License-Identifier: MIT
-// Both marks are set and cleared here through the window manager protocols: the EWMH
-// demands-attention state, which QWindow::alert would set, and the ICCCM urgency hint,
-// which Qt never sets and many taskbars watch instead. Qt lets an alert end only by itself
-// (a duration, or the window becoming active), so leaving the state to QWindow::alert
-// would leave no public way to withdraw it when the ring ends.
+// One mark, the EWMH demands-attention state, set and cleared here through the window
+// manager. The ICCCM urgency hint as well would be a second request: gnome-shell shows a
+// notification for each. The hint alone cannot be taken back under KWin, which turns it
+// into its own demands-attention state and keeps that until the window is activated;
+// mutter, KWin and openbox all set and clear the state as asked. Qt lets an alert end only
+// by itself (a duration, or the window becoming active), so leaving the state to
+// QWindow::alert would leave no public way to withdraw it when the ring ends.
 #include "x11windowmarker.h"
 
 #include <QGuiApplication>
@@ -13,7 +15,6 @@
 
 #include <xcb/xcb.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -29,25 +30,6 @@ xcb_atom_t internAtom(xcb_connection_t *connection, const char *name)
     const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
     std::free(reply);
     return atom;
-}
-
-void setUrgencyHint(xcb_connection_t *connection, xcb_window_t id, bool on)
-{
-    // WM_HINTS: nine 32-bit fields, the first of them the flags; bit 8 is the urgency.
-    constexpr uint32_t kUrgency = 1u << 8;
-    uint32_t hints[9] = {};
-    const xcb_get_property_cookie_t cookie =
-        xcb_get_property(connection, 0, id, XCB_ATOM_WM_HINTS, XCB_ATOM_WM_HINTS, 0, 9);
-    if (xcb_get_property_reply_t *reply = xcb_get_property_reply(connection, cookie, nullptr)) {
-        if (reply->format == 32) {
-            const int count = qMin(xcb_get_property_value_length(reply) / 4, 9);
-            std::copy_n(static_cast<const uint32_t *>(xcb_get_property_value(reply)), count, hints);
-        }
-        std::free(reply);
-    }
-    hints[0] = on ? hints[0] | kUrgency : hints[0] & ~kUrgency;
-    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, XCB_ATOM_WM_HINTS, XCB_ATOM_WM_HINTS,
-                        32, 9, hints);
 }
 
 // A managed window's state is changed by asking the window manager (EWMH, _NET_WM_STATE),
@@ -87,7 +69,6 @@ bool X11WindowMarker::mark(QWindow *window, bool on)
     xcb_connection_t *connection = x11->connection();
     const auto id = xcb_window_t(window->winId());
     setDemandsAttention(connection, id, on);
-    setUrgencyHint(connection, id, on);
     xcb_flush(connection);
     return true;
 }

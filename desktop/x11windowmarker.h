@@ -1,6 +1,6 @@
 // SPDX-FileCopyrightText: 2026 Tollwick developers
 // SPDX-License-Identifier: MIT
-// The X11 marks: the EWMH demands-attention state and the ICCCM urgency hint.
+// The X11 mark: the EWMH demands-attention state.
 #pragma once
 
 #include "windowmarker.h"

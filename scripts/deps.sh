@@ -19,6 +19,11 @@ test_packages+=" sway wtype grim jq qt6-wayland lintian man-db"
 test_packages+=" fcitx5 fcitx5-anthy fcitx5-frontend-qt6 ibus ibus-anthy dbus-x11"
 test_packages+=" python3-fusepy libfuse2 fuse"
 
+# GNOME's and KDE's compositors, each headless with Xwayland: mutter; KWin with its Breeze
+# title bar, its fake-input protocol for a test client's keys, and python3-gi for its
+# screenshot interface.
+test_packages+=" mutter xwayland kwin-wayland kwin-style-breeze plasma-wayland-protocols python3-gi"
+
 install_missing() {
     local missing=()
     for package in "$@"; do

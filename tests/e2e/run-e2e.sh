@@ -5,14 +5,17 @@
 # manager, or natively in a headless Wayland compositor, real keystrokes, the window closed
 # through the window manager, and a private sound server whose output is recorded. Each
 # scenario has its own home and settings file. Under Wayland only the core scenarios run.
-# Usage: run-e2e.sh TOLLWICK AUDIOCHECK [x11|wayland]
+# mutter and kwin run the program as GNOME and KDE start it, QT_QPA_PLATFORM unset, in a
+# Wayland compositor with Xwayland; there the core of the core runs.
+# Usage: run-e2e.sh TOLLWICK AUDIOCHECK [x11|wayland|mutter|kwin] [FAKEKEYS (kwin)]
 set -uo pipefail
 
 tollwick="$1"
 audiocheck="$2"
 server="${3:-x11}"
+fakekeys="${4:-}"
 suffix=""
-[ "$server" = wayland ] && suffix="-wayland"
+[ "$server" != x11 ] && suffix="-$server"
 artifacts="${TOLLWICK_ARTIFACTS:-$(pwd)/artifacts}"
 mkdir -p "$artifacts"
 work="$(mktemp -d)"
@@ -87,9 +90,91 @@ start_wayland() {
     pids+=($!)
 }
 
+# Xwayland, started by the compositor, wants the X sockets' folder writable by all, as the
+# system makes it; an Xvfb started with the usual umask leaves it 1755.
+x11_socket_folder() {
+    local folder=/tmp/.X11-unix
+    [ -d "$folder" ] || mkdir -m 1777 "$folder" 2>/dev/null || return 0
+    [ "$(stat -c %a "$folder")" = 1777 ] && return 0
+    [ "$(id -u)" -eq 0 ] && chmod 1777 "$folder" && return 0
+    give_up "$folder is not writable by all, as Xwayland needs"
+}
+
+# A compositor of GNOME's or KDE's with its own session bus and runtime folder; the
+# program's environment as that desktop sets it, and the platform left to the program.
+compositor_home() { # compositor_home NAME: makes $work/NAME with a session bus in it
+    local dir="$work/$1"
+    mkdir -p "$dir" && chmod 700 "$dir"
+    dbus-daemon --session --nofork --print-address=1 --address="unix:path=$dir/bus" \
+        >"$dir/address" 2>"$dir/dbus.log" &
+    pids+=($!)
+    wait_for 10 test -s "$dir/address" || give_up "no session bus for $1"
+    compositor_bus="$(head -n 1 "$dir/address")"
+}
+as_desktop() { # as_desktop DESKTOP: the program's environment
+    unset QT_QPA_PLATFORM
+    export XDG_CURRENT_DESKTOP="$1" XDG_SESSION_TYPE=wayland XDG_RUNTIME_DIR="$work/runtime"
+    mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+}
+
+# mutter as GNOME runs it, headless with one virtual monitor, Xwayland on. window-ops logs
+# each attention mark it takes.
+start_mutter() {
+    local dir="$work/mutter"
+    x11_socket_folder
+    compositor_home mutter
+    env -u DISPLAY -u WAYLAND_DISPLAY HOME="$dir" XDG_RUNTIME_DIR="$dir" \
+        DBUS_SESSION_BUS_ADDRESS="$compositor_bus" MUTTER_DEBUG=window-ops \
+        mutter --wayland --headless --virtual-monitor 1280x800 --wayland-display wayland-e2e \
+        >"$work/mutter.log" 2>&1 &
+    display_pid=$!
+    pids+=($!)
+    mutter_ready() { grep -q 'Using public X11 display' "$work/mutter.log" && test -S "$dir/wayland-e2e"; }
+    wait_for 20 mutter_ready || { cat "$work/mutter.log"; give_up "mutter did not start"; }
+    DISPLAY="$(sed -n 's/.*Using public X11 display \(:[0-9]*\).*/\1/p' "$work/mutter.log" | head -n 1)"
+    XAUTHORITY="$(compgen -G "$dir/.mutter-Xwaylandauth.*" | head -n 1)"
+    export DISPLAY XAUTHORITY WAYLAND_DISPLAY="$dir/wayland-e2e"
+    wm_ready() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
+    wait_for 10 wm_ready || give_up "mutter's Xwayland has no window manager"
+    as_desktop GNOME
+}
+
+# KWin as KDE runs it, with Xwayland. The packaged binary carries a file capability that
+# keeps it from starting in a container; a copy of it carries none, and must keep its name.
+# It tells the program it starts the X display it made. Keys go through its fake-input
+# protocol, from one process for the whole run so that the seat keeps its keyboard.
+start_kwin() {
+    local dir="$work/kwin"
+    [ -x "$fakekeys" ] || give_up "no fake-input client"
+    x11_socket_folder
+    compositor_home kwin
+    cp /usr/bin/kwin_wayland "$dir/kwin_wayland" || give_up "no kwin_wayland"
+    printf '#!/bin/sh\necho $$ >"%s"\necho "$DISPLAY" >"%s"\nexec sleep 86400\n' \
+        "$dir/started.pid" "$dir/display" >"$dir/started"
+    chmod +x "$dir/started"
+    env -u DISPLAY -u WAYLAND_DISPLAY HOME="$dir" XDG_RUNTIME_DIR="$dir" \
+        DBUS_SESSION_BUS_ADDRESS="$compositor_bus" KWIN_WAYLAND_NO_PERMISSION_CHECKS=1 \
+        KWIN_SCREENSHOT_NO_PERMISSION_CHECKS=1 "$dir/kwin_wayland" --virtual \
+        --socket wayland-e2e --width 1280 --height 800 --no-lockscreen --no-global-shortcuts \
+        --no-kactivities --xwayland "$dir/started" >"$work/kwin.log" 2>&1 &
+    display_pid=$!
+    pids+=($!)
+    wait_for 20 test -s "$dir/display" || { cat "$work/kwin.log"; give_up "KWin did not start"; }
+    pids+=("$(cat "$dir/started.pid")")
+    export DISPLAY="$(head -n 1 "$dir/display")" WAYLAND_DISPLAY="$dir/wayland-e2e"
+    unset XAUTHORITY
+    as_desktop KDE
+    coproc KEYS { "$fakekeys" 2>&1; }
+    pids+=("$KEYS_PID")
+    local reply
+    read -r -t 10 reply <&"${KEYS[0]}" && [ "$reply" = ready ] || give_up "fake input: $reply"
+}
+
 case "$server" in
 x11) start_x11 ;;
 wayland) start_wayland ;;
+mutter) start_mutter ;;
+kwin) start_kwin ;;
 *) give_up "unknown display server $server" ;;
 esac
 
@@ -134,8 +219,8 @@ home=""
 
 # Per display server: find the program's window, raise it, send keys and text, close it
 # through the window manager as its close button does, read its title and size, and take
-# a picture of it.
-if [ "$server" = x11 ]; then
+# a picture of it. Under mutter the window is an X11 client of its Xwayland.
+if [ "$server" = x11 ] || [ "$server" = mutter ]; then
     find_window() { xdotool search --onlyvisible --pid "$app_pid" --name 'Tollwick' 2>/dev/null | head -n 1; }
     activate() { xdotool windowactivate --sync "$app_win" >/dev/null 2>&1; }
     keys() { xdotool key --delay 60 "$@"; sleep 0.2; }
@@ -143,9 +228,92 @@ if [ "$server" = x11 ]; then
     close_window() { wmctrl -i -c "$app_win"; }
     win_title() { xdotool getwindowname "$app_win"; }
     win_size() { xwininfo -id "$app_win" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}'; }
-    # fixed: the size hints give the same minimum and maximum
-    win_fixed() { xprop -id "$app_win" WM_NORMAL_HINTS | tr -d '\n' | grep -q 'minimum size: 559 by 188.*maximum size: 559 by 188'; }
-    screenshot() { import -window "$app_win" "$1" 2>/dev/null; }
+    # fixed: the size hints give the same minimum and maximum, and the window manager
+    # allows no maximizing
+    win_fixed() {
+        xprop -id "$app_win" _NET_WM_ALLOWED_ACTIONS | sed 's/^/     /'
+        xprop -id "$app_win" WM_NORMAL_HINTS | tr -d '\n' | grep -q 'minimum size: 559 by 188.*maximum size: 559 by 188' &&
+            ! xprop -id "$app_win" _NET_WM_ALLOWED_ACTIONS | grep -q MAXIMIZE
+    }
+    if [ "$server" = mutter ]; then
+        # with mutter's title bar: the frame it puts the window in
+        screenshot() { import -window "$(xwininfo -tree -id "$app_win" | awk '/Parent window id/ {print $4}')" "$1" 2>/dev/null; }
+        window_system() { grep -q 'X11 through Xwayland' "$home/stderr.log"; }
+    else
+        screenshot() { import -window "$app_win" "$1" 2>/dev/null; }
+        window_system() { grep -q 'no Wayland compositor' "$home/stderr.log"; }
+    fi
+elif [ "$server" = kwin ]; then
+    # kwin_js CODE: runs CODE in KWin's script engine, where c is the program's window (or
+    # undefined) and out(TEXT) prints a line here. Often called in a subshell: each call's
+    # name comes from the clock, not from a count.
+    kwin_js() {
+        local tag="e2e${EPOCHREALTIME/./}"
+        local file="$work/kwin/$tag.js"
+        local call=(dbus-send --bus="$compositor_bus" --print-reply --dest=org.kde.KWin /Scripting)
+        printf '%s\n' "function out(text) { print('$tag ' + text); }" \
+            "var c = workspace.clientList().filter(function (w) { return w.pid == $app_pid; })[0];" \
+            "$1" "print('$tag.');" >"$file"
+        "${call[@]}" org.kde.kwin.Scripting.loadScript string:"$file" string:"$tag" >/dev/null &&
+            "${call[@]}" org.kde.kwin.Scripting.start >/dev/null || return 1
+        wait_for 5 grep -qx "js: $tag\." "$work/kwin.log"
+        "${call[@]}" org.kde.kwin.Scripting.unloadScript string:"$tag" >/dev/null
+        sed -n "s/^js: $tag //p" "$work/kwin.log"
+    }
+    kwin_node() {
+        kwin_js "if (c) out(JSON.stringify({id: c.internalId.toString(),
+            kind: c.toString().replace(/\(.*/, ''), caption: c.caption,
+            width: c.bufferGeometry.width, height: c.bufferGeometry.height,
+            minimized: c.minimized, active: c.active, demandsAttention: c.demandsAttention,
+            noBorder: c.noBorder, maximizable: c.maximizable, resizeable: c.resizeable}));"
+    }
+    find_window() { kwin_node | jq -r '.id // empty' 2>/dev/null; }
+    activate() { kwin_js 'workspace.activeClient = c;' >/dev/null; }
+    keycode() { # the Linux key code of an xdotool key name
+        case "$1" in
+        0) echo 11 ;;
+        [1-9]) echo $(($1 + 1)) ;;
+        space) echo 57 ;;
+        Tab) echo 15 ;;
+        shift+Tab) echo 42+15 ;;
+        Return) echo 28 ;;
+        KP_Enter) echo 96 ;;
+        *) echo "     no key code for $1" >&2; return 1 ;;
+        esac
+    }
+    press() {
+        local code reply
+        code="$(keycode "$1")" || return 1
+        echo "$code" >&"${KEYS[1]}"
+        read -r -t 5 reply <&"${KEYS[0]}" && [ "$reply" = ok ]
+    }
+    keys() { # 60 ms apart as with xdotool
+        for key in "$@"; do press "$key" || return 1; sleep 0.06; done
+        sleep 0.2
+    }
+    typed() {
+        local i
+        for ((i = 0; i < ${#1}; i++)); do press "${1:i:1}" || return 1; sleep 0.12; done
+        sleep 0.2
+    }
+    close_window() { kwin_js 'c.closeWindow();' >/dev/null; }
+    win_title() { kwin_node | jq -r .caption; }
+    win_size() { kwin_node | jq -r '"\(.width)x\(.height)"'; }
+    win_fixed() {
+        kwin_node | jq -c '{kind, maximizable, resizeable, noBorder}' | sed 's/^/     /'
+        kwin_node | jq -e '(.maximizable or .resizeable) | not' >/dev/null
+    }
+    # with KWin's title bar and shadow, through its screenshot interface
+    screenshot() {
+        DBUS_SESSION_BUS_ADDRESS="$compositor_bus" /usr/bin/python3 \
+            "$(dirname "$0")/kwin-screenshot.py" "$app_win" "$1"
+    }
+    # a Wayland client with the title bar drawn by KWin, nothing of it on the X display
+    window_system() {
+        grep -q 'the Wayland compositor draws the title bars' "$home/stderr.log" &&
+            kwin_node | jq -e '.kind == "KWin::XdgToplevelWindow" and (.noBorder | not)' >/dev/null &&
+            [ -z "$(xdotool search --pid "$app_pid" --name Tollwick 2>/dev/null)" ]
+    }
 else
     sway_node() { swaymsg -t get_tree | jq -c --argjson pid "$app_pid" 'first(.. | objects | select(.pid? == $pid))'; }
     find_window() { sway_node | jq -r '.id // empty' 2>/dev/null; }
@@ -168,6 +336,7 @@ else
         [ "$(sway_node | jq -r '"\(.type) \(.app_id)"')" = "floating_con io.github.tollwick.Tollwick" ] &&
             [ "$(win_size)" = 559x188 ]
     }
+    window_system() { grep -q 'as QT_QPA_PLATFORM says' "$home/stderr.log"; }
     screenshot() {
         grim -g "$(sway_node | jq -r '"\(.rect.x + .window_rect.x),\(.rect.y + .window_rect.y) \(.geometry.width)x\(.geometry.height)"')" "$1"
     }
@@ -239,6 +408,8 @@ first_start() {
     [ "$(win_title)" = "Tollwick ver1.0" ] || return 1
     [ "$(win_size)" = 559x188 ] || return 1
     screenshot "$artifacts/window-96dpi$suffix.png"
+    sed 's/^/     /' "$home/stderr.log"
+    window_system || return 1
     win_fixed || return 1
     [ ! -e "$home/.config/tollwick/tollwk.ini" ] || return 1
     close_app || return 1
@@ -486,21 +657,46 @@ screen_reader() {
     [ "${PIPESTATUS[0]}" -eq 0 ] && close_app
 }
 
-# A ring asks for attention (the urgency hint and the demands-attention state) while the
-# window is minimized, without raising it, and STOP, pressed without activating the
-# window, ends the request.
+# A ring asks for attention while the window is minimized, without raising it, and STOP,
+# pressed without activating the window, ends the request.
 # How each display server marks a window that asks for attention. X11: the window is
-# minimized, and the urgency hint (or the EWMH state) comes and goes with the ring, the
-# window left minimized. Wayland: a second program window takes the focus, the compositor
-# marks ours urgent, and the mark ends when ours is focused again, where STOP is pressed.
-if [ "$server" = x11 ]; then
+# minimized, and one mark, the EWMH demands-attention state, comes and goes with the ring,
+# the window left minimized; an urgency hint besides would be a second request (gnome-shell
+# shows a notification for each), so there is none, and mutter logs one mark. Wayland: a
+# second program window takes the focus, the compositor marks ours (KWin: minimized too),
+# and the mark ends when ours is focused again, where STOP is pressed.
+if [ "$server" = x11 ] || [ "$server" = mutter ]; then
     hints() { xprop -id "$app_win" _NET_WM_STATE WM_HINTS | tr '\n\t' '  '; }
     asking() { hints | grep -q DEMANDS_ATTENTION || hints | grep -q 'urgency hint bit is set'; }
-    asking_fully() { hints | grep -q DEMANDS_ATTENTION && hints | grep -q 'urgency hint bit is set'; }
+    asking_fully() {
+        hints | grep -q DEMANDS_ATTENTION && ! hints | grep -q 'urgency hint bit is set' || return 1
+        [ "$server" = mutter ] || return 0
+        local marks
+        marks="$(grep -c "Marking $(printf '0x%x' "$app_win") as needing attention" "$work/mutter.log")"
+        echo "     mutter took $marks attention mark(s)"
+        [ "$marks" -eq 1 ]
+    }
     look_away() { xdotool windowminimize --sync "$app_win"; }
     still_away() { hints | grep -q _NET_WM_STATE_HIDDEN; } # not raised
     stop_ring() { xdotool key --window "$app_win" space; }
     come_back() { xdotool windowactivate --sync "$app_win" >/dev/null 2>&1; }
+elif [ "$server" = kwin ]; then
+    hints() { kwin_node | jq -c '{demandsAttention, minimized, active}'; }
+    asking() { kwin_node | jq -e .demandsAttention >/dev/null; }
+    asking_fully() { asking; }
+    look_away() {
+        HOME="$work/other" XDG_CONFIG_HOME="$work/other/.config" "$tollwick" >/dev/null 2>&1 &
+        local other=$!
+        pids+=("$other")
+        other_active() { kwin_js "workspace.clientList().forEach(function (w) {
+            if (w.pid == $other && w.active) out('active'); });" | grep -q active; }
+        wait_for 15 other_active || return 1
+        kwin_js 'c.minimized = true;' >/dev/null
+        wait_for 5 still_away
+    }
+    still_away() { kwin_node | jq -e '.minimized and (.active | not)' >/dev/null; }
+    stop_ring() { activate && sleep 0.3 && keys space; }
+    come_back() { :; }
 else
     hints() { sway_node | jq -c '{urgent, focused}'; }
     asking() { sway_node | jq -e .urgent >/dev/null; }
@@ -531,9 +727,77 @@ attention_while_ringing() {
     sleep 1
     echo "     after STOP: $(hints)"
     ! asking || return 1
-    [ "$server" = wayland ] || still_away || return 1
+    [ "$server" = wayland ] || [ "$server" = kwin ] || still_away || return 1
     come_back
     close_app
+}
+
+# The window system the program chooses under mutter, which draws no title bars for Wayland
+# clients. Each row: what the user set, what the log says, and whether the window comes up
+# on the X server (Xwayland) or natively on Wayland.
+started_with() { # started_with NAME VAR=VALUE... [-- ARGUMENT...]: no window awaited
+    home="$work/$1"
+    shift
+    mkdir -p "$home"
+    local env=()
+    while [ $# -gt 0 ] && [ "$1" != -- ]; do env+=("$1"); shift; done
+    [ $# -gt 0 ] && shift
+    env HOME="$home" XDG_CONFIG_HOME="$home/.config" "${env[@]}" "$tollwick" "$@" \
+        >"$home/stdout.log" 2>"$home/stderr.log" &
+    app_pid=$!
+    pids+=("$app_pid")
+}
+said() { grep -qF "$1" "$home/stderr.log"; }
+stop_app() { kill -9 "$app_pid" 2>/dev/null; wait "$app_pid" 2>/dev/null; }
+on_x11() { [ -n "$(find_window)" ]; }
+ms_since() { awk -v a="$1" -v b="$EPOCHREALTIME" 'BEGIN {printf "%d", (b - a) * 1000}'; }
+window_system_rows() {
+    local name env args expected x11 ok=0
+    while IFS='|' read -r name env args expected x11; do
+        # shellcheck disable=SC2086 # the fields are lists
+        started_with "choice-$name" $env -- $args
+        if [ "$x11" = yes ]; then
+            came_up() { wait_for 10 on_x11; }
+        else # natively: up and running, and nothing of it on the X server
+            came_up() { sleep 1.5 && kill -0 "$app_pid" && ! on_x11; }
+        fi
+        if wait_for 10 said "$expected" && came_up; then
+            echo "     ok   $name: $(cat "$home/stderr.log")"
+        else
+            echo "     FAIL $name: $(cat "$home/stderr.log")"
+            ok=1
+        fi
+        stop_app
+    done <<'ROWS'
+QT_QPA_PLATFORM=wayland|QT_QPA_PLATFORM=wayland||wayland, as QT_QPA_PLATFORM says|no
+QT_QPA_PLATFORM=xcb|QT_QPA_PLATFORM=xcb||xcb, as QT_QPA_PLATFORM says|yes
+-platform wayland||-platform wayland|wayland, as -platform says|no
+no X server|DISPLAY=||there is no X server|no
+ROWS
+    # The compositor stopped: no answer within the program's second of patience, and Qt's
+    # own choice then. One that answers late, within it: through Xwayland all the same.
+    local began waited
+    kill -STOP "$display_pid"
+    began=$EPOCHREALTIME
+    started_with choice-stopped
+    wait_for 10 said 'did not answer within 1000 ms'
+    waited="$(ms_since "$began")"
+    kill -CONT "$display_pid"
+    echo "     stopped compositor: given up after $waited ms: $(cat "$home/stderr.log")"
+    [ "$waited" -ge 1000 ] && [ "$waited" -le 3000 ] || ok=1
+    stop_app
+    kill -STOP "$display_pid"
+    started_with choice-late
+    sleep 0.5
+    kill -CONT "$display_pid"
+    if wait_for 10 said 'X11 through Xwayland' && wait_for 10 on_x11; then
+        echo "     ok   an answer after 0.5 s: $(cat "$home/stderr.log")"
+    else
+        echo "     FAIL an answer after 0.5 s: $(cat "$home/stderr.log")"
+        ok=1
+    fi
+    stop_app
+    return $ok
 }
 
 # --- input methods, started by the scenarios that use them, each with a session bus of its
@@ -652,6 +916,14 @@ ibus_and_anthy() { typing_with_input_method ibus; }
 
 scenario "first start without a settings file" first_start
 scenario "typing times into both panels with the keyboard only" keyboard_only
+# GNOME's and KDE's compositors: the core of the core, and under mutter the choice itself.
+if [ "$server" = mutter ] || [ "$server" = kwin ]; then
+    scenario "a ring asks for attention, STOP withdraws it" attention_while_ringing
+    [ "$server" = mutter ] && scenario "the window system: the user's choice, no X server, a late compositor" window_system_rows
+    echo "e2e ($server): $passed passed, $failed failed"
+    [ "$failed" -eq 0 ]
+    exit
+fi
 scenario "a wrong hour and a wrong minute are emptied" wrong_hour_and_minute
 scenario "delete and both sorts reached by Tab" delete_and_sorts
 scenario "the whole tab cycle, timings saved" tab_cycle
