@@ -153,7 +153,16 @@ void PulseOutput::dropPending()
         std::lock_guard lock(m_askMutex);
         current = m_current;
     }
-    if (current && current->dropUnheard())
+    if (!current)
+        return;
+    const bool dropped = current->dropUnheard();
+    if (dropped || current->isOver()) {
+        // Its feed, and the feed's descriptor, go with the sound thread's last reference.
+        std::lock_guard lock(m_askMutex);
+        if (m_current == current)
+            m_current.reset();
+    }
+    if (dropped)
         eventfd_write(m_askNotifier, 1);
 }
 
