@@ -73,11 +73,11 @@ public:
     {
         QLoggingCategory::setFilterRules(QStringLiteral("tollwick.sound.info=true"));
         s_lines.clear();
-        m_previous = qInstallMessageHandler(&SoundLog::handle);
+        s_previous = qInstallMessageHandler(&SoundLog::handle);
     }
     ~SoundLog()
     {
-        qInstallMessageHandler(m_previous);
+        qInstallMessageHandler(s_previous);
         QLoggingCategory::setFilterRules(QString());
     }
     QStringList lines() const
@@ -92,11 +92,13 @@ private:
         if (qstrcmp(context.category, "tollwick.sound") == 0 && type == QtInfoMsg) {
             QMutexLocker lock(&s_mutex);
             s_lines.append(text);
+        } else if (s_previous) {
+            s_previous(type, context, text); // the test's own messages
         }
     }
     static inline QMutex s_mutex;
     static inline QStringList s_lines;
-    QtMessageHandler m_previous;
+    static inline QtMessageHandler s_previous = nullptr;
 };
 
 // Where the event loop of the window's thread stalls: the longest gap between ticks of
@@ -113,6 +115,11 @@ public:
         m_timer.start();
     }
     qint64 longestMs() const { return m_longest; }
+    void restart()
+    {
+        m_longest = 0;
+        m_clock.restart();
+    }
 
 private:
     QTimer m_timer;
@@ -592,6 +599,7 @@ void TestSound::heardWhateverTheDesktopDoes()
     double withinMs = 500; // nor later than this after it
     int expected = 1;
     bool playingAfterStop = false;
+    std::unique_ptr<RingingWindow> ringingWindow;
     WavPlayer *player = m_player;
     std::unique_ptr<WavPlayer> fresh; // a player whose connection is made by this play
 
@@ -622,7 +630,11 @@ void TestSound::heardWhateverTheDesktopDoes()
         auto resume = qScopeGuard([&] { m_server.holdOutput(false); });
         QTest::qWait(300);
         if (fault == QLatin1String("held ring")) {
-            RingingWindow ringing(*m_player, path, file(QStringLiteral("held.ini")));
+            // Made and ended outside the watch: a new window takes the thread for a while.
+            ringingWindow =
+                std::make_unique<RingingWindow>(*m_player, path, file(QStringLiteral("held.ini")));
+            RingingWindow &ringing = *ringingWindow;
+            stalls.restart();
             ringing.window.Timer1_Timer();
             QTest::qWait(holdMs); // ticks at 1 s, 2 s and 3 s, each waiting for the output
             QVERIFY(m_player->isPlaying());
@@ -639,6 +651,11 @@ void TestSound::heardWhateverTheDesktopDoes()
             player->play(path);
             QTest::qWait(holdMs);
             QVERIFY(player->isPlaying()); // still waiting for its output, not given up
+            // Past the library's reply timeout, the stream or the connection was asked
+            // for again, not given up.
+            if (holdMs > 30000)
+                QVERIFY2(!log.lines().filter(QStringLiteral("server slow to answer")).isEmpty(),
+                         qPrintable(log.lines().join(u'|')));
             heardFrom = recorder.recordedMs();
             resume.dismiss();
             QVERIFY(m_server.holdOutput(false));
@@ -740,7 +757,7 @@ void TestSound::heardWhateverTheDesktopDoes()
         starts += QString::number(burst.startMs, 'f', 0) + u' ';
     QVERIFY2(bursts.size() == expected, qPrintable(starts));
     if (fault.startsWith(QLatin1String("held")))
-        qInfo("heard %.0f ms after the output came back", bursts[0].startMs - heardFrom);
+        qInfo("heard %.0f ms after it was due", bursts[0].startMs - heardFrom);
     QVERIFY2(bursts[0].startMs >= heardFrom - 50 && bursts[0].startMs < heardFrom + withinMs,
              qPrintable(starts + QStringLiteral("; expected from %1 ms").arg(heardFrom)));
     for (const Burst &burst : bursts)
