@@ -58,6 +58,8 @@ void tollwk::Timer2_Timer()
     if (ringHasEnded(ringStartMinute, ringDurationMinutes(hunkan->text()),
                      m_clock.elapsedMSecs() - m_ringStartMinuteBegan)) {
         Timer2->setInterval(0);
+        // The last tick's sound, still waiting for its output, is not heard after the ring.
+        m_sound.dropPending();
         m_attention->withdraw();
         return;
     }
@@ -67,8 +69,8 @@ void tollwk::Timer2_Timer()
 void tollwk::btn_stop_Click()
 {
     Timer2->setInterval(0);
-    // A ring's sound whose file is still on its way from a slow disk would otherwise be
-    // heard after STOP; one already heard plays to its end.
+    // A ring's sound still on its way (a slow disk, a sleeping output, a stuck server)
+    // would otherwise be heard after STOP; one already heard plays to its end.
     m_sound.dropPending();
     m_attention->withdraw();
 }

@@ -24,6 +24,8 @@ const char *name(SoundFailures::Cause cause)
         return "drain failed";
     case SoundFailures::OutOfResources:
         return "out of descriptors or threads";
+    case SoundFailures::TimedOut:
+        return "server slow to answer";
     case SoundFailures::CauseCount:
         break;
     }

@@ -23,6 +23,7 @@ public:
         WriteRefused,
         DrainFailed,
         OutOfResources,
+        TimedOut, // not a failure: what timed out is asked for again
         CauseCount
     };
 

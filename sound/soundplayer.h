@@ -14,8 +14,9 @@ public:
     // path, missing or unreadable file, not a sound file, no sound server); never reports,
     // never waits for the disk.
     virtual void play(const QString &path) = 0;
-    // Drops a sound asked for whose file is still being read, so that it is never heard
-    // when its disk answers; a sound already heard plays to its end. A player that starts
-    // every sound at once has nothing to drop.
+    // Drops a sound asked for and not heard yet, whatever it still waits for (its disk,
+    // the sound server, a sleeping output), so that it is never heard later; a sound
+    // already heard plays to its end. A player that starts every sound at once has
+    // nothing to drop.
     virtual void dropPending() { }
 };

@@ -12,7 +12,14 @@ WavPlayer::WavPlayer(QObject *parent)
 {
 }
 
-WavPlayer::~WavPlayer() = default;
+WavPlayer::~WavPlayer()
+{
+    // A sound thread stuck in a connection that reads a hung home folder still uses the
+    // output: it is left to it rather than waited for, as the process is ending or the
+    // thread will let go of the connection by itself once the folder answers.
+    if (!m_output->close())
+        (void)m_output.release();
+}
 
 bool WavPlayer::isPlaying() const
 {

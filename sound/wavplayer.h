@@ -16,14 +16,15 @@ class WavPlayer final : public QObject, public SoundPlayer
     Q_OBJECT
 public:
     explicit WavPlayer(QObject *parent);
-    // Returns at once, also while a file's read is stuck in its disk.
+    // Returns at once, also while a file's read is stuck in its disk, and within a quarter
+    // of a second while a connection is stuck reading the home folder.
     ~WavPlayer() override;
 
     void play(const QString &path) override;
     void dropPending() override;
 
-    // True while a sound is asked for or a stream to the sound server is open; never
-    // waits for the disk or the server.
+    // True from play() until that sound is done or dropped; never waits for the disk or
+    // the server.
     bool isPlaying() const;
 
 private:
